@@ -1,0 +1,230 @@
+#include "dialog/form1_win.h"
+
+#include "dialog/connection_defaults.h"
+#include "dialog/dpi_win.h"
+#include "dialog/error_report_win.h"
+#include "dialog/layout.h"
+
+namespace vantle {
+namespace {
+
+constexpr const wchar_t* kWindowClass = L"VantleSetupForm1";
+// A fixed dialog frame: no sizing border, no minimize or maximize box.
+constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+int FieldControlId(Field field) {
+    switch (field) {
+        case Field::Server: return kIdServer;
+        case Field::Database: return kIdDatabase;
+        case Field::User: return kIdUser;
+        case Field::Password: return kIdPassword;
+    }
+    return 0;
+}
+
+void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.lpszClassName = kWindowClass;
+    RegisterClassExW(&windowClass);
+}
+
+}  // namespace
+
+Form1::Form1(HINSTANCE instance, const ProfileReader& profiles, const Environment& environment,
+             OkAction okAction)
+    : instance_(instance),
+      profiles_(profiles),
+      environment_(environment),
+      okAction_(std::move(okAction)) {}
+
+void Form1::Run() {
+    Create();
+    RunHandler(window_.Get(), [this] { Form_Load(); });
+    CenterOnScreen();
+    ShowWindow(window_.Get(), SW_SHOWNORMAL);
+    SetForegroundWindow(window_.Get());
+    SetFocus(Control(kIdServer));
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // The dialog manager gives Tab, Esc (IDCANCEL) and the focus rules of a dialog.
+        if (IsDialogMessageW(window_.Get(), &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    CloseAndEnd();
+}
+
+void Form1::Create() {
+    RegisterWindowClass(instance_, &Form1::WindowProc);
+    // An owned window has no taskbar button; the hidden owner is never shown.
+    owner_.Reset(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                 instance_, nullptr));
+    // WM_NCCREATE stores the handle in window_, so messages sent during creation find it.
+    const HWND created =
+        CreateWindowExW(kWindowExStyle, kWindowClass, kDialogCaption, kWindowStyle, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 100, 100, owner_.Get(), nullptr, instance_, this);
+    if (created == nullptr) {
+        throw Error(ErrorNumber(HRESULT_FROM_WIN32(GetLastError())), L"Form1",
+                    L"The setup dialog could not be created");
+    }
+    CreateControls();
+    ApplyLayout(WindowDpi(window_.Get()));
+}
+
+void Form1::CreateControls() {
+    for (const ControlSpec& spec : kControls) {
+        const wchar_t* windowClass = L"STATIC";
+        DWORD style = WS_CHILD | WS_VISIBLE;
+        DWORD exStyle = 0;
+        switch (spec.kind) {
+            case ControlKind::Label:
+                style |= SS_LEFT | SS_NOPREFIX;  // labels never take the focus
+                break;
+            case ControlKind::TextField:
+            case ControlKind::PasswordField:
+                windowClass = L"EDIT";
+                style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
+                if (spec.kind == ControlKind::PasswordField) style |= ES_PASSWORD;
+                exStyle = WS_EX_CLIENTEDGE;
+                break;
+            case ControlKind::Button:
+                windowClass = L"BUTTON";
+                style |= WS_TABSTOP | BS_PUSHBUTTON;  // never BS_DEFPUSHBUTTON: Enter is inert
+                break;
+        }
+        const HWND control = CreateWindowExW(
+            exStyle, windowClass, spec.caption, style, 0, 0, 0, 0, window_.Get(),
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+        if (spec.kind == ControlKind::TextField || spec.kind == ControlKind::PasswordField) {
+            SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // 0 = the largest limit there is
+        }
+        if (spec.kind == ControlKind::PasswordField) {
+            // Visual styles would show a bullet; the dialog shows "*" for every character.
+            SendMessageW(control, EM_SETPASSWORDCHAR, kPasswordChar, 0);
+        }
+    }
+}
+
+void Form1::ApplyLayout(UINT dpi) {
+    const int scale = static_cast<int>(dpi);
+    LOGFONTW logFont = MessageFontForDpi(dpi);
+    font_.Reset(CreateFontIndirectW(&logFont));
+    for (const ControlSpec& spec : kControls) {
+        const PixelRect r = ToPixels(spec.twips, scale);
+        const HWND control = Control(spec.id);
+        SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
+    }
+}
+
+void Form1::CenterOnScreen() {
+    const UINT dpi = WindowDpi(window_.Get());
+    const SIZE client{TwipsToPixels(kClientWidthTwips, static_cast<int>(dpi)),
+                      TwipsToPixels(kClientHeightTwips, static_cast<int>(dpi))};
+    const RECT frame = WindowRectForClient(client, kWindowStyle, kWindowExStyle, dpi);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window_.Get(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& screen = monitor.rcMonitor;
+    const int left = screen.left + (screen.right - screen.left - width) / 2;
+    const int top = screen.top + (screen.bottom - screen.top - height) / 2;
+    SetWindowPos(window_.Get(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::wstring Form1::Text(Field field) const {
+    const HWND control = Control(FieldControlId(field));
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(control, text.data(), length + 1);
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+void Form1::SetText(Field field, const std::wstring& text) {
+    SetWindowTextW(Control(FieldControlId(field)), text.c_str());
+}
+
+std::wstring Form1::INIRead(const std::wstring& sSection, const std::wstring& sKeyName,
+                            const std::wstring& sINIFileName) const {
+    return profiles_.INIRead(sSection, sKeyName, sINIFileName);
+}
+
+void Form1::Form_Load() { LoadConnectionDefaults(*this, *this, environment_); }
+
+void Form1::cmdOK_Click() {
+    if (okAction_) okAction_(*this);
+}
+
+void Form1::cmdCancel_Click() { CloseAndEnd(); }
+
+void Form1::CloseAndEnd() {
+    window_.Reset();
+    owner_.Reset();
+    ExitProcess(0);
+}
+
+LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        auto* self = static_cast<Form1*>(create->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->window_.Reset(window);
+    }
+    auto* self = reinterpret_cast<Form1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND window = window_.Get();
+    switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) != BN_CLICKED) break;
+            // IDOK (1) arrives when Enter is pressed in a field; it is not a command here.
+            if (LOWORD(wParam) == kIdOk) RunHandler(window, [this] { cmdOK_Click(); });
+            if (LOWORD(wParam) == kIdCancel) RunHandler(window, [this] { cmdCancel_Click(); });
+            return 0;
+        case WM_CLOSE:
+            // Closing the only window unloads the dialog and so ends the program.
+            CloseAndEnd();
+        case WM_ACTIVATE:
+            // A modeless window must keep its own focus across deactivation.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                focusOnDeactivate_ = GetFocus();
+            } else if (focusOnDeactivate_ != nullptr && IsChild(window, focusOnDeactivate_)) {
+                SetFocus(focusOnDeactivate_);
+                return 0;
+            }
+            break;
+        case WM_NCDESTROY:
+            window_.Release();
+            break;
+        case WM_CTLCOLORSTATIC:
+            SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        case WM_DPICHANGED: {
+            ApplyLayout(HIWORD(wParam));
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
+        default:
+            break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace vantle

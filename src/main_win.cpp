@@ -1,0 +1,9 @@
+// VantleSetup: installs the Vantle Tables into a SQL Server database.
+#include <windows.h>
+
+#include "app/setup_app_win.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The command line is ignored: everything comes from the profile files and the operator.
+    vantle::RunSetupApp(instance);
+}

@@ -1,0 +1,60 @@
+#include "dialog/layout.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace vantle {
+namespace {
+
+TEST(TwipsToPixels, FifteenTwipsArePixelAt96Dpi) {
+    EXPECT_EQ(TwipsToPixels(5580, 96), 372);
+    EXPECT_EQ(TwipsToPixels(2985, 96), 199);
+    EXPECT_EQ(TwipsToPixels(15, 96), 1);
+    EXPECT_EQ(TwipsToPixels(7, 96), 0);   // 0.47 px
+    EXPECT_EQ(TwipsToPixels(8, 96), 1);   // 0.53 px
+}
+
+TEST(TwipsToPixels, ScalesWithTheDisplayAndRoundsHalvesUp) {
+    EXPECT_EQ(TwipsToPixels(5580, 120), 465);
+    EXPECT_EQ(TwipsToPixels(2985, 120), 249);  // 248.75
+    EXPECT_EQ(TwipsToPixels(5580, 144), 558);
+    EXPECT_EQ(TwipsToPixels(2985, 144), 299);  // 298.5
+    EXPECT_EQ(TwipsToPixels(-15, 96), -1);
+    EXPECT_EQ(TwipsToPixels(1'000'000'000, 192), 133'333'333);  // no 32-bit overflow
+}
+
+TEST(ControlLayout, MatchesTheDesignAt96Dpi) {
+    // Every design value is a multiple of 15 twips, so 96 DPI is exact.
+    EXPECT_EQ(ToPixels(kControls[1].twips, 96), (PixelRect{8, 24, 225, 21}));     // txtServer
+    EXPECT_EQ(ToPixels(kControls[7].twips, 96), (PixelRect{8, 168, 225, 21}));    // txtPassword
+    EXPECT_EQ(ToPixels(kControls[8].twips, 96), (PixelRect{264, 136, 97, 25}));   // cmdCancel
+    EXPECT_EQ(ToPixels(kControls[9].twips, 96), (PixelRect{264, 168, 97, 25}));   // cmdOK
+}
+
+TEST(ControlLayout, EdgesStayConsistentAtEveryScale) {
+    for (const int dpi : {96, 120, 144, 168, 192}) {
+        for (const ControlSpec& c : kControls) {
+            const PixelRect r = ToPixels(c.twips, dpi);
+            SCOPED_TRACE(std::to_string(dpi));
+            // The right and bottom edges land where the design's edges do.
+            EXPECT_EQ(r.left + r.width, TwipsToPixels(c.twips.left + c.twips.width, dpi));
+            EXPECT_EQ(r.top + r.height, TwipsToPixels(c.twips.top + c.twips.height, dpi));
+            // Every control stays inside the client area.
+            EXPECT_LE(r.left + r.width, TwipsToPixels(kClientWidthTwips, dpi));
+            EXPECT_LE(r.top + r.height, TwipsToPixels(kClientHeightTwips, dpi));
+        }
+    }
+}
+
+TEST(ControlLayout, IdsAreUniqueAndOnlyCancelUsesADialogCommand) {
+    std::set<int> ids;
+    for (const ControlSpec& c : kControls) EXPECT_TRUE(ids.insert(c.id).second) << c.name;
+    // Esc sends IDCANCEL (2) and Enter sends IDOK (1): only Cancel may answer to either.
+    EXPECT_EQ(kIdCancel, 2);
+    EXPECT_EQ(ids.count(1), 0u);
+}
+
+}  // namespace
+}  // namespace vantle

@@ -1,0 +1,1 @@
+# Tests that need Windows itself: run under Wine by CTest's cross-compiling emulator.
