@@ -1,0 +1,161 @@
+#include "support/win_test_support.h"
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+
+namespace vantle::testing {
+
+std::filesystem::path BinFolder() {
+    wchar_t buffer[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH * 4);
+    return std::filesystem::path(std::wstring(buffer, length)).parent_path();
+}
+
+TempDir::TempDir(const std::wstring& nameHint) {
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, temp);
+    static unsigned counter = 0;
+    for (;;) {
+        path_ = std::filesystem::path(temp) /
+                (nameHint + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter));
+        if (CreateDirectoryW(path_.c_str(), nullptr)) return;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            throw std::runtime_error("cannot create a temporary folder");
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Files a test made read-only, hidden or system must not stop the clean-up.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
+        SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write a test file");
+}
+
+std::string ReadBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::wstring EnvironmentBlock(const EnvironmentOverrides& overrides) {
+    std::map<std::wstring, std::wstring, bool (*)(const std::wstring&, const std::wstring&)>
+        variables([](const std::wstring& a, const std::wstring& b) {
+            return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
+        });
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        const std::wstring text(entry);
+        const auto equals = text.find(L'=', 1);  // "=C:=C:\" entries start with '='
+        if (equals == std::wstring::npos) continue;
+        variables[text.substr(0, equals)] = text.substr(equals + 1);
+    }
+    FreeEnvironmentStringsW(block);
+    for (const auto& [name, value] : overrides) {
+        if (value) {
+            variables[name] = *value;
+        } else {
+            variables.erase(name);
+        }
+    }
+    std::wstring result;
+    for (const auto& [name, value] : variables) result += name + L"=" + value + L'\0';
+    result += L'\0';
+    return result;
+}
+
+ChildProcess::~ChildProcess() {
+    if (process_ && IsRunning()) {
+        TerminateProcess(process_.Get(), 99);
+        WaitForSingleObject(process_.Get(), 5000);
+    }
+}
+
+ChildProcess ChildProcess::Start(const std::filesystem::path& exe, const std::wstring& commandLine,
+                                 const EnvironmentOverrides& overrides,
+                                 const std::filesystem::path& currentFolder) {
+    std::wstring line = commandLine;
+    std::wstring environment = EnvironmentBlock(overrides);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &startup, &info))
+        throw std::runtime_error("CreateProcess failed: " + std::to_string(GetLastError()));
+    CloseHandle(info.hThread);
+    ChildProcess child;
+    child.process_.Reset(info.hProcess);
+    child.id_ = info.dwProcessId;
+    return child;
+}
+
+bool ChildProcess::WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode) const {
+    if (WaitForSingleObject(process_.Get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return false;
+    if (exitCode != nullptr) GetExitCodeProcess(process_.Get(), exitCode);
+    return true;
+}
+
+bool ChildProcess::IsRunning() const {
+    return WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD processId;
+    const std::wstring* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopWindow(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+    if (!search->caption->empty() && WindowText(window) != *search->caption) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND WaitForTopWindow(DWORD processId, const std::wstring& caption,
+                      std::chrono::milliseconds timeout) {
+    WindowSearch search{processId, &caption, nullptr};
+    WaitUntil(
+        [&] {
+            EnumWindows(&MatchTopWindow, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeout);
+    return search.found;
+}
+
+std::wstring WindowText(HWND window) {
+    // WM_GETTEXT rather than GetWindowText, which does not read other processes' controls.
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied =
+        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(copied));
+    return text;
+}
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[256];
+    const int length = GetClassNameW(window, name, 256);
+    return std::wstring(name, static_cast<size_t>(length > 0 ? length : 0));
+}
+
+}  // namespace vantle::testing
