@@ -1,10 +1,16 @@
 # Tests that need Windows itself: run under Wine by CTest's cross-compiling emulator, with
 # windows on an Xvfb display (scripts/test sets up both).
-add_library(vantle_win_test_support STATIC support/win_test_support.cpp)
+add_library(vantle_win_test_support STATIC
+  support/command_line_models.cpp
+  support/standin_calls.cpp
+  support/win_test_support.cpp
+)
 target_include_directories(vantle_win_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(vantle_win_test_support PUBLIC vantle_win gtest)
 
 add_executable(vantle_win_tests
+  install/script_run_win_test.cpp
+  process/sync_shell_win_test.cpp
   profile/ini_read_win_test.cpp
 )
 target_link_libraries(vantle_win_tests PRIVATE vantle_win_test_support gtest_main)
@@ -16,3 +22,16 @@ add_executable(vantle_e2e_tests
 target_link_libraries(vantle_e2e_tests PRIVATE vantle_win_test_support gtest_main)
 add_dependencies(vantle_e2e_tests VantleSetup)
 add_test(NAME e2e COMMAND vantle_e2e_tests)
+
+# Stand-ins for sqlcmd, osql and notepad, and a helper child, in bin/standins.
+foreach(standin sqlcmd osql notepad child)
+  add_executable(standin_${standin} standins/fake_tool.cpp)
+  set_target_properties(standin_${standin} PROPERTIES OUTPUT_NAME ${standin}
+                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/standins)
+  target_include_directories(standin_${standin} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(standin_${standin} PRIVATE vantle_options shell32)
+  target_link_options(standin_${standin} PRIVATE -municode)
+  list(APPEND VANTLE_STANDINS standin_${standin})
+endforeach()
+add_dependencies(vantle_win_tests ${VANTLE_STANDINS})
+add_dependencies(vantle_e2e_tests ${VANTLE_STANDINS})

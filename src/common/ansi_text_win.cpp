@@ -8,7 +8,8 @@ namespace {
 std::string Narrow(UINT codePage, const std::wstring& text) {
     if (text.empty()) return {};
     const int size = static_cast<int>(text.size());
-    const int needed = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    const int needed =
+        WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<size_t>(needed), '\0');
     WideCharToMultiByte(codePage, 0, text.data(), size, result.data(), needed, nullptr, nullptr);
     return result;
@@ -25,9 +26,17 @@ std::wstring Widen(UINT codePage, const std::string& text) {
 
 }  // namespace
 
-std::string ToAnsi(const std::wstring& text) { return Narrow(CP_ACP, text); }
-std::wstring FromAnsi(const std::string& text) { return Widen(CP_ACP, text); }
-std::string ToUtf8(const std::wstring& text) { return Narrow(CP_UTF8, text); }
-std::wstring FromUtf8(const std::string& text) { return Widen(CP_UTF8, text); }
+std::string ToAnsi(const std::wstring& text) {
+    return Narrow(CP_ACP, text);
+}
+std::wstring FromAnsi(const std::string& text) {
+    return Widen(CP_ACP, text);
+}
+std::string ToUtf8(const std::wstring& text) {
+    return Narrow(CP_UTF8, text);
+}
+std::wstring FromUtf8(const std::string& text) {
+    return Widen(CP_UTF8, text);
+}
 
 }  // namespace vantle

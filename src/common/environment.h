@@ -6,12 +6,14 @@ namespace vantle {
 
 // What the program reads from its surroundings besides profile files.
 class Environment {
-public:
+  public:
     virtual ~Environment() = default;
     // The variable's value, or "" when it is not set.
     virtual std::wstring Variable(const std::wstring& name) const = 0;
     // The folder holding the running executable; a drive root keeps its backslash ("C:\").
     virtual std::wstring ProgramFolder() const = 0;
+    // The system folder (System32), where the system's own cmd.exe lives.
+    virtual std::wstring SystemFolder() const = 0;
 };
 
 // "C:\dir\app.exe" -> "C:\dir"; "C:\app.exe" -> "C:\".

@@ -10,8 +10,8 @@ std::wstring WindowsEnvironment::Variable(const std::wstring& name) const {
     std::vector<wchar_t> buffer(256);
     for (;;) {
         SetLastError(ERROR_SUCCESS);
-        const DWORD needed = GetEnvironmentVariableW(name.c_str(), buffer.data(),
-                                                     static_cast<DWORD>(buffer.size()));
+        const DWORD needed =
+            GetEnvironmentVariableW(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (needed == 0) return L"";  // unset, or set to ""
         if (needed < buffer.size()) return std::wstring(buffer.data(), needed);
         buffer.resize(needed);  // needed includes the terminator when the buffer is short
@@ -22,12 +22,18 @@ std::wstring WindowsEnvironment::ProgramFolder() const {
     // GetModuleFileNameW truncates silently; grow until the whole path fits.
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(),
-                                                static_cast<DWORD>(buffer.size()));
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return L"";
         if (length < buffer.size()) return FolderOfFile(std::wstring(buffer.data(), length));
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::wstring WindowsEnvironment::SystemFolder() const {
+    wchar_t buffer[MAX_PATH + 1];
+    const UINT length = GetSystemDirectoryW(buffer, MAX_PATH + 1);
+    return std::wstring(buffer, length <= MAX_PATH ? length : 0);
 }
 
 }  // namespace vantle

@@ -5,9 +5,10 @@
 namespace vantle {
 
 class WindowsEnvironment final : public Environment {
-public:
+  public:
     std::wstring Variable(const std::wstring& name) const override;
     std::wstring ProgramFolder() const override;
+    std::wstring SystemFolder() const override;
 };
 
 }  // namespace vantle

@@ -9,7 +9,7 @@ namespace vantle {
 // The one failure type of the program: what a Windows error object carries (number, source,
 // description). Everything that can fail raises this, so a single handler can report any of it.
 class Error : public std::exception {
-public:
+  public:
     Error(std::int32_t number, std::wstring source, std::wstring description)
         : number_(number), source_(std::move(source)), description_(std::move(description)) {}
 
@@ -18,7 +18,7 @@ public:
     const std::wstring& Description() const noexcept { return description_; }
     const char* what() const noexcept override { return "vantle::Error"; }
 
-private:
+  private:
     std::int32_t number_;
     std::wstring source_;
     std::wstring description_;

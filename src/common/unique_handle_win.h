@@ -10,7 +10,7 @@ namespace vantle {
 // exactly once, on every path, including the paths that raise.
 template <typename Traits>
 class UniqueAny {
-public:
+  public:
     using Pointer = typename Traits::Pointer;
 
     UniqueAny() noexcept = default;
@@ -32,7 +32,7 @@ public:
         if (Traits::IsValid(old)) Traits::Close(old);
     }
 
-private:
+  private:
     Pointer value_ = Traits::Invalid();
 };
 

@@ -15,10 +15,14 @@ constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 int FieldControlId(Field field) {
     switch (field) {
-        case Field::Server: return kIdServer;
-        case Field::Database: return kIdDatabase;
-        case Field::User: return kIdUser;
-        case Field::Password: return kIdPassword;
+        case Field::Server:
+            return kIdServer;
+        case Field::Database:
+            return kIdDatabase;
+        case Field::User:
+            return kIdUser;
+        case Field::Password:
+            return kIdPassword;
     }
     return 0;
 }
@@ -160,13 +164,17 @@ std::wstring Form1::INIRead(const std::wstring& sSection, const std::wstring& sK
     return profiles_.INIRead(sSection, sKeyName, sINIFileName);
 }
 
-void Form1::Form_Load() { LoadConnectionDefaults(*this, *this, environment_); }
+void Form1::Form_Load() {
+    LoadConnectionDefaults(*this, *this, environment_);
+}
 
 void Form1::cmdOK_Click() {
     if (okAction_) okAction_(*this);
 }
 
-void Form1::cmdCancel_Click() { CloseAndEnd(); }
+void Form1::cmdCancel_Click() {
+    CloseAndEnd();
+}
 
 void Form1::CloseAndEnd() {
     window_.Reset();

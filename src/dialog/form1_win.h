@@ -15,7 +15,7 @@ namespace vantle {
 // The setup dialog: the program's only window. It owns the connection settings as the texts
 // of its four fields for the program's lifetime.
 class Form1 final : public DialogFields, public ProfileReader {
-public:
+  public:
     using OkAction = std::function<void(Form1&)>;
 
     Form1(HINSTANCE instance, const ProfileReader& profiles, const Environment& environment,
@@ -37,7 +37,7 @@ public:
     // Unloads the dialog, then ends the program at once: no further message is delivered.
     [[noreturn]] void CloseAndEnd();
 
-private:
+  private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -17,8 +17,8 @@ std::wstring WindowsProfileReader::INIRead(const std::wstring& sSection,
     std::array<char, kBufferSize> buffer{};
     // Returns the count copied without the terminator; a value that does not fit is cut to
     // kBufferSize - 1 characters, and the default "" stands in for anything missing.
-    const DWORD copied = GetPrivateProfileStringA(section.c_str(), key.c_str(), "",
-                                                  buffer.data(), kBufferSize, file.c_str());
+    const DWORD copied = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer.data(),
+                                                  kBufferSize, file.c_str());
     return FromAnsi(std::string(buffer.data(), copied));
 }
 

@@ -8,7 +8,7 @@ namespace vantle {
 // written in the system code page, and the ANSI function reads them the way the application
 // that owns them does.
 class WindowsProfileReader final : public ProfileReader {
-public:
+  public:
     // Room for 254 characters and the terminator, so longer values arrive cut to 254.
     static constexpr int kBufferSize = 255;
 

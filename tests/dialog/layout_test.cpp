@@ -12,8 +12,8 @@ TEST(TwipsToPixels, FifteenTwipsArePixelAt96Dpi) {
     EXPECT_EQ(TwipsToPixels(5580, 96), 372);
     EXPECT_EQ(TwipsToPixels(2985, 96), 199);
     EXPECT_EQ(TwipsToPixels(15, 96), 1);
-    EXPECT_EQ(TwipsToPixels(7, 96), 0);   // 0.47 px
-    EXPECT_EQ(TwipsToPixels(8, 96), 1);   // 0.53 px
+    EXPECT_EQ(TwipsToPixels(7, 96), 0);  // 0.47 px
+    EXPECT_EQ(TwipsToPixels(8, 96), 1);  // 0.53 px
 }
 
 TEST(TwipsToPixels, ScalesWithTheDisplayAndRoundsHalvesUp) {
@@ -27,10 +27,10 @@ TEST(TwipsToPixels, ScalesWithTheDisplayAndRoundsHalvesUp) {
 
 TEST(ControlLayout, MatchesTheDesignAt96Dpi) {
     // Every design value is a multiple of 15 twips, so 96 DPI is exact.
-    EXPECT_EQ(ToPixels(kControls[1].twips, 96), (PixelRect{8, 24, 225, 21}));     // txtServer
-    EXPECT_EQ(ToPixels(kControls[7].twips, 96), (PixelRect{8, 168, 225, 21}));    // txtPassword
-    EXPECT_EQ(ToPixels(kControls[8].twips, 96), (PixelRect{264, 136, 97, 25}));   // cmdCancel
-    EXPECT_EQ(ToPixels(kControls[9].twips, 96), (PixelRect{264, 168, 97, 25}));   // cmdOK
+    EXPECT_EQ(ToPixels(kControls[1].twips, 96), (PixelRect{8, 24, 225, 21}));    // txtServer
+    EXPECT_EQ(ToPixels(kControls[7].twips, 96), (PixelRect{8, 168, 225, 21}));   // txtPassword
+    EXPECT_EQ(ToPixels(kControls[8].twips, 96), (PixelRect{264, 136, 97, 25}));  // cmdCancel
+    EXPECT_EQ(ToPixels(kControls[9].twips, 96), (PixelRect{264, 168, 97, 25}));  // cmdOK
 }
 
 TEST(ControlLayout, EdgesStayConsistentAtEveryScale) {

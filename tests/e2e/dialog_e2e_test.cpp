@@ -26,15 +26,15 @@ constexpr auto kEndTimeout = 15s;
 
 // A machine for one start: a Windows folder with console.ini, an install folder with QVN.ini.
 class DialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         windir_ = root_.Path() / L"Windows";
         install_ = root_.Path() / L"Quill App";
         std::filesystem::create_directories(windir_);
         std::filesystem::create_directories(install_);
-        WriteBytes(windir_ / L"console.ini",
-                   "[console]\r\nPath=" + install_.string() + "\\\r\n");
-        WriteBytes(install_ / L"QVN.ini", "[Database]\r\nServer=SQLHOST\\Q1\r\nDatabase=QuillDB\r\n");
+        WriteBytes(windir_ / L"console.ini", "[console]\r\nPath=" + install_.string() + "\\\r\n");
+        WriteBytes(install_ / L"QVN.ini",
+                   "[Database]\r\nServer=SQLHOST\\Q1\r\nDatabase=QuillDB\r\n");
     }
 
     HWND Start(const std::filesystem::path& exe = BinFolder() / L"VantleSetup.exe") {
@@ -149,7 +149,8 @@ TEST_F(DialogTest, WithoutConsoleIniTheProfileBesideTheProgramIsUsed) {
     std::filesystem::remove(windir_ / L"console.ini");
     const auto programFolder = root_.Path() / L"Setup Folder";
     std::filesystem::create_directories(programFolder);
-    std::filesystem::copy_file(BinFolder() / L"VantleSetup.exe", programFolder / L"VantleSetup.exe");
+    std::filesystem::copy_file(BinFolder() / L"VantleSetup.exe",
+                               programFolder / L"VantleSetup.exe");
     WriteBytes(programFolder / L"QVN.ini", "[Database]\r\nServer=BESIDE\r\nDatabase=LocalDB\r\n");
 
     const HWND form = Start(programFolder / L"VantleSetup.exe");

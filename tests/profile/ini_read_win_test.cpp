@@ -13,7 +13,7 @@ using testing::TempDir;
 using testing::WriteBytes;
 
 class IniReadTest : public ::testing::Test {
-protected:
+  protected:
     std::wstring Write(const std::string& ansiContent) {
         const auto file = dir_.Path() / L"QVN.ini";
         WriteBytes(file, ansiContent);
@@ -29,8 +29,9 @@ protected:
 };
 
 TEST_F(IniReadTest, ReadsTheValueOfAKeyInASection) {
-    const auto file = Write("[Other]\r\nServer=wrong\r\n[Database]\r\nServer=SQL01\\PROD\r\n"
-                            "Database=Quill\r\n");
+    const auto file = Write(
+        "[Other]\r\nServer=wrong\r\n[Database]\r\nServer=SQL01\\PROD\r\n"
+        "Database=Quill\r\n");
     EXPECT_EQ(Read(L"Database", L"Server", file), L"SQL01\\PROD");
     EXPECT_EQ(Read(L"Database", L"Database", file), L"Quill");
     EXPECT_EQ(Read(L"Other", L"Server", file), L"wrong");
@@ -50,8 +51,7 @@ TEST_F(IniReadTest, EmptyValueAndEveryKindOfMissingGiveTheEmptyString) {
     EXPECT_EQ(Read(L"Database", L"Missing", file), L"");
     EXPECT_EQ(Read(L"Nowhere", L"Database", file), L"");
     EXPECT_EQ(Read(L"Database", L"Database", (dir_.Path() / L"absent.ini").wstring()), L"");
-    EXPECT_EQ(Read(L"Database", L"Database", (dir_.Path() / L"no\\such\\dir.ini").wstring()),
-              L"");
+    EXPECT_EQ(Read(L"Database", L"Database", (dir_.Path() / L"no\\such\\dir.ini").wstring()), L"");
 }
 
 TEST_F(IniReadTest, NonAsciiValuesComeThroughTheAnsiCodePage) {

@@ -14,7 +14,7 @@
 namespace vantle::testing {
 
 class FakeProfiles final : public ProfileReader {
-public:
+  public:
     void Set(const std::wstring& file, const std::wstring& section, const std::wstring& key,
              const std::wstring& value) {
         values_[{file, section, key}] = value;
@@ -27,12 +27,12 @@ public:
     }
     mutable std::vector<std::wstring> reads;
 
-private:
+  private:
     std::map<std::tuple<std::wstring, std::wstring, std::wstring>, std::wstring> values_;
 };
 
 class FakeEnvironment final : public Environment {
-public:
+  public:
     std::wstring Variable(const std::wstring& name) const override {
         const auto it = variables.find(name);
         return it == variables.end() ? L"" : it->second;
@@ -40,11 +40,14 @@ public:
     std::wstring ProgramFolder() const override { return programFolder; }
 
     std::map<std::wstring, std::wstring> variables;
+    std::wstring SystemFolder() const override { return systemFolder; }
+
     std::wstring programFolder = L"C:\\Program Files\\Vantle";
+    std::wstring systemFolder = L"C:\\Windows\\system32";
 };
 
 class FakeFields final : public DialogFields {
-public:
+  public:
     std::wstring Text(Field field) const override {
         reads.push_back(field);
         const auto it = texts.find(field);

@@ -159,3 +159,14 @@ std::wstring ClassName(HWND window) {
 }
 
 }  // namespace vantle::testing
+
+namespace vantle::testing {
+std::string ToUtf8Text(const std::wstring& text) {
+    std::string out(text.size() * 4 + 1, '\0');
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
+                            static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(static_cast<size_t>(length > 0 ? length : 0));
+    return out;
+}
+}  // namespace vantle::testing

@@ -19,7 +19,7 @@ std::filesystem::path BinFolder();
 
 // A fresh folder under %TEMP%, removed with everything in it at the end of the test.
 class TempDir {
-public:
+  public:
     explicit TempDir(const std::wstring& nameHint = L"vantle");
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -27,7 +27,7 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::wstring Win() const { return path_.wstring(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -39,7 +39,7 @@ using EnvironmentOverrides = std::map<std::wstring, std::optional<std::wstring>>
 std::wstring EnvironmentBlock(const EnvironmentOverrides& overrides);
 
 class ChildProcess {
-public:
+  public:
     ChildProcess() = default;
     ChildProcess(ChildProcess&&) = default;
     ChildProcess& operator=(ChildProcess&&) = default;
@@ -56,7 +56,7 @@ public:
     bool WaitForExit(std::chrono::milliseconds timeout, DWORD* exitCode = nullptr) const;
     bool IsRunning() const;
 
-private:
+  private:
     UniqueHandle process_;
     DWORD id_ = 0;
 };
@@ -79,4 +79,9 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds timeout) {
     }
 }
 
+}  // namespace vantle::testing
+
+namespace vantle::testing {
+// For failure messages: gtest prints narrow strings readably.
+std::string ToUtf8Text(const std::wstring& text);
 }  // namespace vantle::testing

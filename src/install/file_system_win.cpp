@@ -1,0 +1,35 @@
+#include "install/file_system_win.h"
+
+#include <windows.h>
+
+#include "common/error.h"
+#include "process/shell_module_win.h"
+
+namespace vantle {
+namespace {
+
+[[noreturn]] void RaiseFileError(DWORD error) {
+    throw Error(ErrorNumber(static_cast<std::uint32_t>(HRESULT_FROM_WIN32(error))), L"FileSystem",
+                SystemMessage(error));
+}
+
+}  // namespace
+
+bool WindowsFileSystem::NormalFileExists(const std::wstring& path) const {
+    // Attributes of exactly this path: unlike a directory search, '*' and '?' in a folder
+    // name cannot turn the test into a wildcard match.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+        RaiseFileError(error);
+    }
+    return (attributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+}
+
+void WindowsFileSystem::Delete(const std::wstring& path) {
+    if (!DeleteFileW(path.c_str())) RaiseFileError(GetLastError());
+}
+
+}  // namespace vantle

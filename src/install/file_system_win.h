@@ -1,0 +1,13 @@
+#pragma once
+
+#include "install/file_system.h"
+
+namespace vantle {
+
+class WindowsFileSystem final : public FileSystem {
+  public:
+    bool NormalFileExists(const std::wstring& path) const override;
+    void Delete(const std::wstring& path) override;
+};
+
+}  // namespace vantle

@@ -1,0 +1,101 @@
+// Stand-in for the programs no test machine has: sqlcmd, osql and notepad. Built once per
+// name; what it does depends on the name it runs under.
+//
+// As a tool it appends one line to %VANTLE_FAKE_RECORD_DIR%\<name>.calls: its raw command
+// line, then its arguments as CommandLineToArgvW splits them, each hex-encoded UTF-8. With
+// VANTLE_FAKE_<NAME>_LOG=write it writes the file named after -o, as the real tools do; with
+// VANTLE_FAKE_<NAME>_EXIT=n it exits with n.
+//
+// As "child" it serves the process-runner tests: `child exit N` exits with N;
+// `child hold EVENT` signals the named event EVENT, then waits (up to a minute) for
+// EVENT-release before ending.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "support/hex.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int needed =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(needed), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), needed, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Variable(const std::wstring& name) {
+    wchar_t buffer[4096];
+    const DWORD length = GetEnvironmentVariableW(name.c_str(), buffer, 4096);
+    return length > 0 && length < 4096 ? std::wstring(buffer, length) : L"";
+}
+
+std::wstring OwnName() {
+    wchar_t path[MAX_PATH * 4];
+    std::wstring name(path, GetModuleFileNameW(nullptr, path, MAX_PATH * 4));
+    name = name.substr(name.find_last_of(L"\\/") + 1);
+    name = name.substr(0, name.rfind(L'.'));
+    for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
+    return name;
+}
+
+void AppendLine(const std::wstring& file, const std::string& line) {
+    const HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+int RunAsChild(const std::vector<std::wstring>& args) {
+    if (args.size() >= 3 && args[1] == L"exit")
+        return static_cast<int>(std::wcstoul(args[2].c_str(), nullptr, 10));
+    if (args.size() >= 3 && args[1] == L"hold") {
+        const HANDLE started = OpenEventW(EVENT_MODIFY_STATE, FALSE, args[2].c_str());
+        const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, (args[2] + L"-release").c_str());
+        if (started != nullptr) SetEvent(started);
+        WaitForSingleObject(release, 60000);
+        return 0;
+    }
+    return 2;
+}
+
+}  // namespace
+
+int wmain() {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> args(argv, argv + count);
+    LocalFree(argv);
+
+    const std::wstring name = OwnName();
+    if (name == L"child") return RunAsChild(args);
+
+    std::wstring upper = name;
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
+
+    // Each field starts with 'x' so that an empty argument still leaves a field.
+    std::string record = "x";
+    record += vantle::testing::ToHex(Utf8(GetCommandLineW()));
+    for (const std::wstring& arg : args) {
+        record += " x";
+        record += vantle::testing::ToHex(Utf8(arg));
+    }
+    const std::wstring folder = Variable(L"VANTLE_FAKE_RECORD_DIR");
+    if (!folder.empty()) AppendLine(folder + L"\\" + name + L".calls", record + "\n");
+
+    if (Variable(L"VANTLE_FAKE_" + upper + L"_LOG") == L"write") {
+        for (size_t i = 1; i + 1 < args.size(); ++i) {
+            if (args[i] == L"-o") AppendLine(args[i + 1], Utf8(name + L" wrote this\r\n"));
+        }
+    }
+    return static_cast<int>(
+        std::wcstoul(Variable(L"VANTLE_FAKE_" + upper + L"_EXIT").c_str(), nullptr, 10));
+}

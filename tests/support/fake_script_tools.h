@@ -1,0 +1,48 @@
+#pragma once
+
+// Stand-ins for the file system and the process runner, recording what the script run does.
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/error.h"
+#include "install/file_system.h"
+#include "process/process_runner.h"
+
+namespace vantle::testing {
+
+class FakeFileSystem final : public FileSystem {
+  public:
+    bool NormalFileExists(const std::wstring& path) const override {
+        log.push_back(L"exists " + path);
+        if (failExists) throw Error(5, L"FileSystem", L"Access is denied.");
+        return files.count(path) != 0;
+    }
+    void Delete(const std::wstring& path) override {
+        log.push_back(L"delete " + path);
+        if (failDelete) throw Error(32, L"FileSystem", L"The file is in use.");
+        files.erase(path);
+    }
+
+    std::set<std::wstring> files;
+    bool failExists = false;
+    bool failDelete = false;
+    mutable std::vector<std::wstring> log;
+};
+
+class FakeRunner final : public ProcessRunner {
+  public:
+    std::int32_t Run(const ProgramCommand& command, std::int32_t windowStyle) override {
+        runs.push_back(command);
+        styles.push_back(windowStyle);
+        if (onRun) return onRun(command);
+        return 0;
+    }
+
+    std::vector<ProgramCommand> runs;
+    std::vector<std::int32_t> styles;
+    std::function<std::int32_t(const ProgramCommand&)> onRun;
+};
+
+}  // namespace vantle::testing
