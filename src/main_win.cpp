@@ -2,8 +2,11 @@
 #include <windows.h>
 
 #include "app/setup_app_win.h"
+#include "install/ado_database_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The command line is ignored: everything comes from the profile files and the operator.
-    vantle::RunSetupApp(instance);
+    const vantle::ComApartment com;
+    vantle::AdoDatabase database;
+    vantle::RunSetupApp(instance, database);
 }

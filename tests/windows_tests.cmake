@@ -9,6 +9,7 @@ target_include_directories(vantle_win_test_support PUBLIC ${CMAKE_CURRENT_SOURCE
 target_link_libraries(vantle_win_test_support PUBLIC vantle_win gtest)
 
 add_executable(vantle_win_tests
+  install/ado_database_win_test.cpp
   install/script_run_win_test.cpp
   process/sync_shell_win_test.cpp
   profile/ini_read_win_test.cpp
@@ -18,9 +19,16 @@ add_test(NAME windows COMMAND vantle_win_tests)
 
 add_executable(vantle_e2e_tests
   e2e/dialog_e2e_test.cpp
+  e2e/install_e2e_test.cpp
 )
 target_link_libraries(vantle_e2e_tests PRIVATE vantle_win_test_support gtest_main)
-add_dependencies(vantle_e2e_tests VantleSetup)
+add_dependencies(vantle_e2e_tests VantleSetup VantleSetupHarness)
+
+# The real program with the in-process stand-in database in place of ADO.
+add_executable(VantleSetupHarness WIN32 e2e/harness_win.cpp)
+target_include_directories(VantleSetupHarness PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(VantleSetupHarness PRIVATE vantle_win)
+target_link_options(VantleSetupHarness PRIVATE -municode)
 add_test(NAME e2e COMMAND vantle_e2e_tests)
 
 # Stand-ins for sqlcmd, osql and notepad, and a helper child, in bin/standins.
@@ -35,3 +43,9 @@ foreach(standin sqlcmd osql notepad child)
 endforeach()
 add_dependencies(vantle_win_tests ${VANTLE_STANDINS})
 add_dependencies(vantle_e2e_tests ${VANTLE_STANDINS})
+
+# Benchmarks: figures printed by scripts/bench, never asserted.
+add_executable(vantle_process_bench bench/process_bench_win.cpp)
+target_link_libraries(vantle_process_bench PRIVATE vantle_win_test_support)
+target_link_options(vantle_process_bench PRIVATE -municode)
+add_dependencies(vantle_process_bench ${VANTLE_STANDINS})

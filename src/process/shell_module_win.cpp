@@ -11,7 +11,11 @@ std::wstring SystemMessage(DWORD errorCode) {
     LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
-    if (text.empty()) text = L"System error " + std::to_wstring(errorCode);
+    if (text.empty()) {
+        wchar_t hex[16];
+        swprintf(hex, 16, L"0x%08X", static_cast<unsigned>(errorCode));
+        text = std::wstring(L"Unknown error ") + hex;
+    }
     return text;
 }
 

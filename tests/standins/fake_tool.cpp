@@ -7,8 +7,8 @@
 // VANTLE_FAKE_<NAME>_EXIT=n it exits with n.
 //
 // As "child" it serves the process-runner tests: `child exit N` exits with N;
-// `child hold EVENT` signals the named event EVENT, then waits (up to a minute) for
-// EVENT-release before ending.
+// `child sleep MS` sleeps; `child hold EVENT` signals the named event EVENT, then waits (up to a
+// minute) for EVENT-release before ending.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -57,6 +57,10 @@ void AppendLine(const std::wstring& file, const std::string& line) {
 int RunAsChild(const std::vector<std::wstring>& args) {
     if (args.size() >= 3 && args[1] == L"exit")
         return static_cast<int>(std::wcstoul(args[2].c_str(), nullptr, 10));
+    if (args.size() >= 3 && args[1] == L"sleep") {
+        Sleep(static_cast<DWORD>(std::wcstoul(args[2].c_str(), nullptr, 10)));
+        return 0;
+    }
     if (args.size() >= 3 && args[1] == L"hold") {
         const HANDLE started = OpenEventW(EVENT_MODIFY_STATE, FALSE, args[2].c_str());
         const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, (args[2] + L"-release").c_str());

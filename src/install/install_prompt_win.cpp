@@ -1,0 +1,14 @@
+#include "install/install_prompt_win.h"
+
+namespace vantle {
+
+bool WindowsInstallPrompt::ConfirmRerun(const std::wstring& text, const std::wstring& title) {
+    // Only Yes installs again: No, and Esc where the platform lets it close the box, do not.
+    return MessageBoxW(owner_, text.c_str(), title.c_str(), kConfirmStyle) == IDYES;
+}
+
+void WindowsInstallPrompt::ReportConnectionFailure(const Error& error) {
+    MessageBoxW(owner_, FormatErrorReport(error).c_str(), L"VantleSetup", MB_OK | MB_ICONERROR);
+}
+
+}  // namespace vantle
