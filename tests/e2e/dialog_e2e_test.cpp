@@ -124,6 +124,54 @@ TEST_F(DialogTest, OpensFilledFromTheProfilesWithTheDesignedLayout) {
     EXPECT_EQ(gui.hwndFocus, GetDlgItem(form, kIdServer));
 }
 
+// The display's DPI as the platform reads it for each new process (LogPixels).
+class DisplayDpi {
+public:
+    explicit DisplayDpi(DWORD dpi) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
+                        KEY_READ | KEY_WRITE, nullptr, &key_, nullptr);
+        DWORD size = sizeof old_;
+        hadOld_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                       sizeof dpi);
+    }
+    ~DisplayDpi() {
+        if (hadOld_) {
+            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_),
+                           sizeof old_);
+        } else {
+            RegDeleteValueW(key_, L"LogPixels");
+        }
+        RegCloseKey(key_);
+    }
+
+private:
+    HKEY key_ = nullptr;
+    DWORD old_ = 0;
+    bool hadOld_ = false;
+};
+
+TEST_F(DialogTest, KeepsItsPhysicalSizeAtHigherDpi) {
+    for (const int dpi : {120, 144}) {
+        const DisplayDpi display(static_cast<DWORD>(dpi));
+        const HWND form = Start();
+        ASSERT_NE(form, nullptr);
+        RECT client;
+        GetClientRect(form, &client);
+        EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, dpi)) << dpi;
+        EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, dpi)) << dpi;
+        const PixelRect ok = ToPixels(kControls[9].twips, dpi);
+        const RECT actual = ClientRectOf(GetDlgItem(form, kIdOk), form);
+        EXPECT_EQ((PixelRect{actual.left, actual.top, actual.right - actual.left,
+                             actual.bottom - actual.top}),
+                  ok)
+            << dpi;
+        PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+        ExpectEndsNormally();
+    }
+}
+
 TEST_F(DialogTest, HasAFixedFrameNoTaskbarButtonAndIsCentred) {
     const HWND form = Start();
     ASSERT_NE(form, nullptr);

@@ -2,12 +2,15 @@
 // everything else (dialog, profiles, cmd.exe, processes, files, message boxes) is the real
 // program's. VANTLE_FAKE_DB picks the server: absent (default), present, login-failure,
 // not-open, no-recordset. Each database call is appended to
-// %VANTLE_FAKE_RECORD_DIR%\database.calls.
+// %VANTLE_FAKE_RECORD_DIR%\database.calls. VANTLE_HARNESS_PRESS_OK=1 presses OK once the
+// dialog is up (for scripted screenshots).
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "app/setup_app_win.h"
+#include "dialog/layout.h"
 #include "common/ansi_text_win.h"
 #include "common/environment_win.h"
 #include "support/fake_database.h"
@@ -30,6 +33,18 @@ void AppendRecord(const std::wstring& event) {
     CloseHandle(file);
 }
 
+void PressOkWhenShown() {
+    for (int i = 0; i < 500; ++i) {
+        const HWND form = FindWindowW(L"VantleSetupForm1", nullptr);
+        if (form != nullptr && IsWindowVisible(form)) {
+            Sleep(500);
+            PostMessageW(GetDlgItem(form, vantle::kIdOk), BM_CLICK, 0, 0);
+            return;
+        }
+        Sleep(20);
+    }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -41,5 +56,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     server.noRecordset = mode == L"no-recordset";
     server.record = AppendRecord;
     vantle::testing::FakeDatabase database(server);
+    if (vantle::WindowsEnvironment().Variable(L"VANTLE_HARNESS_PRESS_OK") == L"1")
+        std::thread(PressOkWhenShown).detach();
     vantle::RunSetupApp(instance, database);
 }

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace vantle::testing {
 
@@ -74,6 +75,19 @@ std::wstring EnvironmentBlock(const EnvironmentOverrides& overrides) {
 }
 
 ChildProcess::~ChildProcess() {
+    Terminate();
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        Terminate();
+        process_ = std::move(other.process_);
+        id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+}
+
+void ChildProcess::Terminate() noexcept {
     if (process_ && IsRunning()) {
         TerminateProcess(process_.Get(), 99);
         WaitForSingleObject(process_.Get(), 5000);

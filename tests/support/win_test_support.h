@@ -42,8 +42,10 @@ class ChildProcess {
   public:
     ChildProcess() = default;
     ChildProcess(ChildProcess&&) = default;
-    ChildProcess& operator=(ChildProcess&&) = default;
-    ~ChildProcess();  // a child still running at the end of a test is terminated
+    // A child still running when it is replaced or at the end of a test is terminated: a
+    // survivor would hold CTest's output pipe open and stall the run.
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ~ChildProcess();
 
     // Starts `exe` with `commandLine` (the whole line, argv[0] included).
     static ChildProcess Start(const std::filesystem::path& exe, const std::wstring& commandLine,
@@ -57,6 +59,8 @@ class ChildProcess {
     bool IsRunning() const;
 
   private:
+    void Terminate() noexcept;
+
     UniqueHandle process_;
     DWORD id_ = 0;
 };
