@@ -49,7 +49,7 @@ Form1::Form1(HINSTANCE instance, const ProfileReader& profiles, const Environmen
       okAction_(std::move(okAction)) {}
 
 void Form1::Run() {
-    Create();
+    RunHandler(nullptr, [this] { Create(); });
     RunHandler(window_.Get(), [this] { Form_Load(); });
     CenterOnScreen();
     ShowWindow(window_.Get(), SW_SHOWNORMAL);

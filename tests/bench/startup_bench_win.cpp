@@ -27,7 +27,9 @@ Sample StartOnce(const std::filesystem::path& exe, const std::filesystem::path& 
     QueryPerformanceCounter(&start);
     auto child = vantle::testing::ChildProcess::Start(exe, L"\"" + exe.wstring() + L"\"",
                                                       {{L"windir", windir.wstring()}});
+    // Ready: the window is up and the program idles in its message loop.
     WaitForInputIdle(child.Handle(), 60000);
+    vantle::testing::WaitForTopWindow(child.Id(), L"", std::chrono::seconds(60));
     QueryPerformanceCounter(&ready);
     Sample sample;
     sample.readyMs = static_cast<double>(ready.QuadPart - start.QuadPart) * 1000.0 /
