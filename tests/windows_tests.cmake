@@ -1,3 +1,10 @@
+# Programs whose entry point is wmain or wWinMain: MinGW needs -municode for those.
+function(vantle_wide_entry target)
+  if(MINGW)
+    target_link_options(${target} PRIVATE -municode)
+  endif()
+endfunction()
+
 # Tests that need Windows itself: run under Wine by CTest's cross-compiling emulator, with
 # windows on an Xvfb display (scripts/test sets up both).
 add_library(vantle_win_test_support STATIC
@@ -28,7 +35,7 @@ add_dependencies(vantle_e2e_tests VantleSetup VantleSetupHarness)
 add_executable(VantleSetupHarness WIN32 e2e/harness_win.cpp)
 target_include_directories(VantleSetupHarness PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(VantleSetupHarness PRIVATE vantle_win)
-target_link_options(VantleSetupHarness PRIVATE -municode)
+vantle_wide_entry(VantleSetupHarness)
 add_test(NAME e2e COMMAND vantle_e2e_tests)
 
 # Stand-ins for sqlcmd, osql and notepad, and a helper child, in bin/standins.
@@ -38,7 +45,7 @@ foreach(standin sqlcmd osql notepad child)
                         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/standins)
   target_include_directories(standin_${standin} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(standin_${standin} PRIVATE vantle_options shell32)
-  target_link_options(standin_${standin} PRIVATE -municode)
+  vantle_wide_entry(standin_${standin})
   list(APPEND VANTLE_STANDINS standin_${standin})
 endforeach()
 add_dependencies(vantle_win_tests ${VANTLE_STANDINS})
@@ -47,12 +54,12 @@ add_dependencies(vantle_e2e_tests ${VANTLE_STANDINS})
 # Benchmarks: figures printed by scripts/bench, never asserted.
 add_executable(vantle_process_bench bench/process_bench_win.cpp)
 target_link_libraries(vantle_process_bench PRIVATE vantle_win_test_support)
-target_link_options(vantle_process_bench PRIVATE -municode)
+vantle_wide_entry(vantle_process_bench)
 add_dependencies(vantle_process_bench ${VANTLE_STANDINS})
 add_executable(vantle_bare_window WIN32 bench/bare_window_win.cpp)
 target_link_libraries(vantle_bare_window PRIVATE vantle_options)
-target_link_options(vantle_bare_window PRIVATE -municode)
+vantle_wide_entry(vantle_bare_window)
 add_executable(vantle_startup_bench bench/startup_bench_win.cpp)
 target_link_libraries(vantle_startup_bench PRIVATE vantle_win_test_support psapi)
-target_link_options(vantle_startup_bench PRIVATE -municode)
+vantle_wide_entry(vantle_startup_bench)
 add_dependencies(vantle_startup_bench VantleSetup vantle_bare_window)

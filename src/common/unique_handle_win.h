@@ -46,14 +46,6 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = UniqueAny<KernelHandleTraits>;
 
-struct FindHandleTraits {
-    using Pointer = HANDLE;
-    static Pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Pointer h) noexcept { return h != INVALID_HANDLE_VALUE; }
-    static void Close(Pointer h) noexcept { ::FindClose(h); }
-};
-using UniqueFindHandle = UniqueAny<FindHandleTraits>;
-
 struct FontTraits {
     using Pointer = HFONT;
     static Pointer Invalid() noexcept { return nullptr; }

@@ -126,7 +126,7 @@ TEST_F(DialogTest, OpensFilledFromTheProfilesWithTheDesignedLayout) {
 
 // The display's DPI as the platform reads it for each new process (LogPixels).
 class DisplayDpi {
-public:
+  public:
     explicit DisplayDpi(DWORD dpi) {
         RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
                         KEY_READ | KEY_WRITE, nullptr, &key_, nullptr);
@@ -146,7 +146,7 @@ public:
         RegCloseKey(key_);
     }
 
-private:
+  private:
     HKEY key_ = nullptr;
     DWORD old_ = 0;
     bool hadOld_ = false;
