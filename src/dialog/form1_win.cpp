@@ -84,11 +84,11 @@ void Form1::Create() {
 }
 
 void Form1::CreateControls() {
-    for (const ControlSpec& spec : kControls) {
+    for (const ControlDesign& design : kControls) {
         const wchar_t* windowClass = L"STATIC";
         DWORD style = WS_CHILD | WS_VISIBLE;
         DWORD exStyle = 0;
-        switch (spec.kind) {
+        switch (design.kind) {
             case ControlKind::Label:
                 style |= SS_LEFT | SS_NOPREFIX;  // labels never take the focus
                 break;
@@ -96,7 +96,7 @@ void Form1::CreateControls() {
             case ControlKind::PasswordField:
                 windowClass = L"EDIT";
                 style |= WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT;
-                if (spec.kind == ControlKind::PasswordField) style |= ES_PASSWORD;
+                if (design.kind == ControlKind::PasswordField) style |= ES_PASSWORD;
                 exStyle = WS_EX_CLIENTEDGE;
                 break;
             case ControlKind::Button:
@@ -105,12 +105,12 @@ void Form1::CreateControls() {
                 break;
         }
         const HWND control = CreateWindowExW(
-            exStyle, windowClass, spec.caption, style, 0, 0, 0, 0, window_.Get(),
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
-        if (spec.kind == ControlKind::TextField || spec.kind == ControlKind::PasswordField) {
+            exStyle, windowClass, design.caption, style, 0, 0, 0, 0, window_.Get(),
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_, nullptr);
+        if (design.kind == ControlKind::TextField || design.kind == ControlKind::PasswordField) {
             SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // 0 = the largest limit there is
         }
-        if (spec.kind == ControlKind::PasswordField) {
+        if (design.kind == ControlKind::PasswordField) {
             // Visual styles would show a bullet; the dialog shows "*" for every character.
             SendMessageW(control, EM_SETPASSWORDCHAR, kPasswordChar, 0);
         }
@@ -121,9 +121,9 @@ void Form1::ApplyLayout(UINT dpi) {
     const int scale = static_cast<int>(dpi);
     LOGFONTW logFont = MessageFontForDpi(dpi);
     font_.Reset(CreateFontIndirectW(&logFont));
-    for (const ControlSpec& spec : kControls) {
-        const PixelRect r = ToPixels(spec.twips, scale);
-        const HWND control = Control(spec.id);
+    for (const ControlDesign& design : kControls) {
+        const PixelRect r = ToPixels(design.twips, scale);
+        const HWND control = Control(design.id);
         SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);

@@ -50,7 +50,7 @@ enum ControlId : int {
     kIdOk = 1001,
 };
 
-struct ControlSpec {
+struct ControlDesign {
     const wchar_t* name;
     ControlKind kind;
     int id;
@@ -63,7 +63,7 @@ constexpr int kClientHeightTwips = 2985;
 constexpr const wchar_t* kDialogCaption = L"Setup Vantle Tables";
 
 // In tab order: creation order is tab order for the dialog manager.
-constexpr std::array<ControlSpec, 10> kControls{{
+constexpr std::array<ControlDesign, 10> kControls{{
     {L"lblServer", ControlKind::Label, kIdLblServer, L"Server", {120, 120, 2175, 255}},
     {L"txtServer", ControlKind::TextField, kIdServer, L"", {120, 360, 3375, 315}},
     {L"lblDatabase", ControlKind::Label, kIdLblDatabase, L"Database", {120, 840, 2175, 255}},

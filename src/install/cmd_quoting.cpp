@@ -5,7 +5,7 @@
 namespace vantle {
 namespace {
 
-constexpr std::wstring_view kCmdSpecial = L"\"&|<>()^%!";
+constexpr std::wstring_view kCmdMetacharacters = L"\"&|<>()^%!";
 
 bool IsControl(wchar_t c) {
     return c < 0x20 || c == 0x7F;
@@ -70,7 +70,7 @@ void RequirePassable(std::wstring_view value, const std::wstring& what) {
 bool IsPlainArgument(std::wstring_view value) {
     if (value.empty()) return false;
     for (const wchar_t c : value) {
-        if (c == L' ' || IsControl(c) || kCmdSpecial.find(c) != std::wstring_view::npos)
+        if (c == L' ' || IsControl(c) || kCmdMetacharacters.find(c) != std::wstring_view::npos)
             return false;
     }
     return true;
@@ -89,7 +89,7 @@ std::wstring EscapeForCmd(std::wstring_view value) {
     std::wstring out;
     for (const wchar_t c : RuntimeQuoted(value)) {
         // '%' stays bare: cmd.exe's variable expansion runs before caret removal.
-        if (c != L'%' && kCmdSpecial.find(c) != std::wstring_view::npos) out += L'^';
+        if (c != L'%' && kCmdMetacharacters.find(c) != std::wstring_view::npos) out += L'^';
         out += c;
     }
     return out;

@@ -19,7 +19,7 @@ namespace vantle {
 //    n backslashes and the '"' quotes; 2n+1 give n backslashes and a literal '"'; other
 //    backslashes are literal.
 //
-// A value that has no character either parser treats specially is inserted as it is. Any
+// A value that has no character either parser acts on is inserted as it is. Any
 // other value is first quoted for the C runtime, then every character cmd.exe would act on,
 // '"' included, is escaped with '^' (the technique of "Everyone quotes command line arguments
 // the wrong way", D. Colascione): cmd.exe then never enters quoted mode inside the value and

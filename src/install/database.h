@@ -7,10 +7,10 @@
 namespace vantle {
 
 // What the install run needs of ADO, and no more. Every operation raises Error on failure.
-inline constexpr std::int32_t kStateOpen = 1;           // adStateOpen
-inline constexpr std::int32_t kOpenForwardOnly = 0;     // adOpenForwardOnly
-inline constexpr std::int32_t kLockReadOnly = 1;        // adLockReadOnly
-inline constexpr std::int32_t kOptionUnspecified = -1;  // adOptionUnspecified
+inline constexpr std::int32_t kStateOpen = 1;        // adStateOpen
+inline constexpr std::int32_t kOpenForwardOnly = 0;  // adOpenForwardOnly
+inline constexpr std::int32_t kLockReadOnly = 1;     // adLockReadOnly
+inline constexpr std::int32_t kOptionsNone = -1;     // ADO: no options given
 
 class Connection {
   public:

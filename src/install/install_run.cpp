@@ -17,7 +17,7 @@ InstallOutcome InstallRun::Run() {
     std::unique_ptr<Recordset> recordset;
     try {
         connection = database_.CreateConnection();
-        connection->Open(ConnectionString(fields_), L"", L"", kOptionUnspecified);
+        connection->Open(ConnectionString(fields_), L"", L"", kOptionsNone);
         if (connection->State() != kStateOpen) return InstallOutcome::NotOpen;
         recordset = database_.CreateRecordset();
         if (!recordset) {
@@ -37,8 +37,7 @@ InstallOutcome InstallRun::Run() {
         object.reset();
     };
     ResumeNext([&] {
-        recordset->Open(kProbeQuery, *connection, kOpenForwardOnly, kLockReadOnly,
-                        kOptionUnspecified);
+        recordset->Open(kProbeQuery, *connection, kOpenForwardOnly, kLockReadOnly, kOptionsNone);
     });
     if (ConditionResumeNext([&] { return recordset->State() == kStateOpen; })) {
         // The tables exist. Release everything before asking: the tools make their own

@@ -35,7 +35,7 @@ TEST(ControlLayout, MatchesTheDesignAt96Dpi) {
 
 TEST(ControlLayout, EdgesStayConsistentAtEveryScale) {
     for (const int dpi : {96, 120, 144, 168, 192}) {
-        for (const ControlSpec& c : kControls) {
+        for (const ControlDesign& c : kControls) {
             const PixelRect r = ToPixels(c.twips, dpi);
             SCOPED_TRACE(std::to_string(dpi));
             // The right and bottom edges land where the design's edges do.
@@ -50,7 +50,7 @@ TEST(ControlLayout, EdgesStayConsistentAtEveryScale) {
 
 TEST(ControlLayout, IdsAreUniqueAndOnlyCancelUsesADialogCommand) {
     std::set<int> ids;
-    for (const ControlSpec& c : kControls) EXPECT_TRUE(ids.insert(c.id).second) << c.name;
+    for (const ControlDesign& c : kControls) EXPECT_TRUE(ids.insert(c.id).second) << c.name;
     // Esc sends IDCANCEL (2) and Enter sends IDOK (1): only Cancel may answer to either.
     EXPECT_EQ(kIdCancel, 2);
     EXPECT_EQ(ids.count(1), 0u);

@@ -77,34 +77,34 @@ TEST_F(DialogTest, OpensFilledFromTheProfilesWithTheDesignedLayout) {
 
     // Captions, kinds and rectangles at 96 DPI, in tab (z) order.
     HWND control = GetWindow(form, GW_CHILD);
-    for (const ControlSpec& spec : kControls) {
-        SCOPED_TRACE(std::string(spec.name, spec.name + wcslen(spec.name)));
+    for (const ControlDesign& design : kControls) {
+        SCOPED_TRACE(std::string(design.name, design.name + wcslen(design.name)));
         ASSERT_NE(control, nullptr);
-        EXPECT_EQ(GetDlgCtrlID(control), spec.id);
+        EXPECT_EQ(GetDlgCtrlID(control), design.id);
         const std::wstring windowClass = ClassName(control);
         const LONG style = GetWindowLongW(control, GWL_STYLE);
-        switch (spec.kind) {
+        switch (design.kind) {
             case ControlKind::Label:
                 EXPECT_EQ(_wcsicmp(windowClass.c_str(), L"Static"), 0);
                 EXPECT_EQ(style & WS_TABSTOP, 0) << "a label must never take the focus";
-                EXPECT_EQ(WindowText(control), spec.caption);
+                EXPECT_EQ(WindowText(control), design.caption);
                 break;
             case ControlKind::TextField:
             case ControlKind::PasswordField:
                 EXPECT_EQ(_wcsicmp(windowClass.c_str(), L"Edit"), 0);
                 EXPECT_NE(style & WS_TABSTOP, 0);
                 EXPECT_EQ(SendMessageW(control, EM_GETPASSWORDCHAR, 0, 0),
-                          spec.kind == ControlKind::PasswordField ? L'*' : 0);
+                          design.kind == ControlKind::PasswordField ? L'*' : 0);
                 EXPECT_GE(SendMessageW(control, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE)
                     << "fields have no length limit";
                 break;
             case ControlKind::Button:
                 EXPECT_EQ(_wcsicmp(windowClass.c_str(), L"Button"), 0);
                 EXPECT_EQ(style & BS_DEFPUSHBUTTON, 0) << "no default button: Enter is inert";
-                EXPECT_EQ(WindowText(control), spec.caption);
+                EXPECT_EQ(WindowText(control), design.caption);
                 break;
         }
-        const PixelRect expected = ToPixels(spec.twips, 96);
+        const PixelRect expected = ToPixels(design.twips, 96);
         const RECT actual = ClientRectOf(control, form);
         EXPECT_EQ((PixelRect{actual.left, actual.top, actual.right - actual.left,
                              actual.bottom - actual.top}),

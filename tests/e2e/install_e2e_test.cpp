@@ -103,30 +103,30 @@ class InstallTest : public ::testing::Test {
     HWND form_ = nullptr;
 };
 
-struct BoxParts {
+struct BoxContents {
     std::wstring text;
     bool hasIcon = false;
     std::vector<int> buttons;
     int defaultButton = 0;
 };
 
-BoxParts InspectMessageBox(HWND box) {
-    BoxParts parts;
+BoxContents ReadMessageBox(HWND box) {
+    BoxContents contents;
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         const std::wstring cls = testing::ClassName(child);
         const LONG style = GetWindowLongW(child, GWL_STYLE);
         if (_wcsicmp(cls.c_str(), L"Button") == 0) {
-            parts.buttons.push_back(GetDlgCtrlID(child));
-            if ((style & 0x0F) == BS_DEFPUSHBUTTON) parts.defaultButton = GetDlgCtrlID(child);
+            contents.buttons.push_back(GetDlgCtrlID(child));
+            if ((style & 0x0F) == BS_DEFPUSHBUTTON) contents.defaultButton = GetDlgCtrlID(child);
         } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
             if ((style & SS_TYPEMASK) == SS_ICON) {
-                parts.hasIcon = parts.hasIcon || SendMessageW(child, STM_GETICON, 0, 0) != 0;
+                contents.hasIcon = contents.hasIcon || SendMessageW(child, STM_GETICON, 0, 0) != 0;
             } else if (!WindowText(child).empty()) {
-                parts.text = WindowText(child);
+                contents.text = WindowText(child);
             }
         }
     }
-    return parts;
+    return contents;
 }
 
 TEST_F(InstallTest, AbsentTablesRunTheScriptOpenTheLogAndEnd) {
@@ -156,13 +156,13 @@ TEST_F(InstallTest, PresentTablesAskFirstAndNoChangesNothing) {
     PressOk();
     const HWND box = WaitForTopWindow(process_.Id(), kRerunTitle, 30s);
     ASSERT_NE(box, nullptr) << "no confirmation";
-    const BoxParts parts = InspectMessageBox(box);
-    EXPECT_EQ(parts.text, kRerunQuestion);
-    EXPECT_TRUE(parts.hasIcon);
-    std::vector<int> buttons = parts.buttons;
+    const BoxContents contents = ReadMessageBox(box);
+    EXPECT_EQ(contents.text, kRerunQuestion);
+    EXPECT_TRUE(contents.hasIcon);
+    std::vector<int> buttons = contents.buttons;
     std::sort(buttons.begin(), buttons.end());
     EXPECT_EQ(buttons, (std::vector<int>{IDYES, IDNO}));
-    EXPECT_EQ(parts.defaultButton, IDNO);
+    EXPECT_EQ(contents.defaultButton, IDNO);
     EXPECT_FALSE(IsWindowEnabled(form_)) << "the dialog takes no input meanwhile";
 
     PostMessageW(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
@@ -201,10 +201,10 @@ TEST_F(InstallTest, AFailedConnectionIsReportedAndTheDialogStaysForAnotherTry) {
         PressOk();
         const HWND box = WaitForTopWindow(process_.Id(), L"VantleSetup", 30s);
         ASSERT_NE(box, nullptr) << "no report";
-        const BoxParts parts = InspectMessageBox(box);
-        EXPECT_NE(parts.text.find(L"-2147217843"), std::wstring::npos) << "number missing";
-        EXPECT_NE(parts.text.find(L"80040e4d"), std::wstring::npos);
-        EXPECT_NE(parts.text.find(L"Login failed for user 'quillmar'."), std::wstring::npos);
+        const BoxContents contents = ReadMessageBox(box);
+        EXPECT_NE(contents.text.find(L"-2147217843"), std::wstring::npos) << "number missing";
+        EXPECT_NE(contents.text.find(L"80040e4d"), std::wstring::npos);
+        EXPECT_NE(contents.text.find(L"Login failed for user 'quillmar'."), std::wstring::npos);
         PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         ASSERT_TRUE(testing::WaitUntil([&] { return !IsWindow(box); }, 20s));
         ExpectDialogUnchanged();
@@ -237,9 +237,9 @@ TEST_F(InstallTest, RealAdoWithoutAProviderReportsTheErrorAndKeepsTheDialog) {
     PressOk();
     const HWND box = WaitForTopWindow(process_.Id(), L"VantleSetup", 60s);
     ASSERT_NE(box, nullptr) << "no report";
-    const BoxParts parts = InspectMessageBox(box);
-    EXPECT_NE(parts.text.find(L"Run-time error '-"), std::wstring::npos)
-        << testing::ToUtf8Text(parts.text);
+    const BoxContents contents = ReadMessageBox(box);
+    EXPECT_NE(contents.text.find(L"Run-time error '-"), std::wstring::npos)
+        << testing::ToUtf8Text(contents.text);
     PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     ASSERT_TRUE(testing::WaitUntil([&] { return !IsWindow(box); }, 20s));
     ExpectDialogUnchanged();
