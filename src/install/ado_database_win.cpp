@@ -21,15 +21,20 @@ constexpr CLSID kClsidConnection = {
 constexpr CLSID kClsidRecordset = {
     0x00000535, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
 
+// SysAllocStringLen, failing the way everything else here fails.
+BSTR AllocateBstr(const std::wstring& text) {
+    const BSTR value = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    if (value == nullptr) throw Error(ErrorNumber(E_OUTOFMEMORY), L"ADO", L"Out of memory");
+    return value;
+}
+
 // Owns one VARIANT.
 class Variant {
   public:
     Variant() { VariantInit(&value_); }
     explicit Variant(const std::wstring& text) : Variant() {
+        value_.bstrVal = AllocateBstr(text);
         value_.vt = VT_BSTR;
-        value_.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        if (value_.bstrVal == nullptr)
-            throw Error(ErrorNumber(E_OUTOFMEMORY), L"ADO", L"Out of memory");
     }
     explicit Variant(IDispatch* object) : Variant() {
         value_.vt = VT_DISPATCH;
@@ -89,10 +94,7 @@ void Check(HRESULT hr, const wchar_t* source) {
 
 class Bstr {
   public:
-    explicit Bstr(const std::wstring& text)
-        : value_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
-        if (value_ == nullptr) throw Error(ErrorNumber(E_OUTOFMEMORY), L"ADO", L"Out of memory");
-    }
+    explicit Bstr(const std::wstring& text) : value_(AllocateBstr(text)) {}
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
     ~Bstr() { SysFreeString(value_); }

@@ -4,8 +4,8 @@
 
 namespace vantle {
 
-// ADO's Connection and Recordset through their automation interface, on the calling thread's
-// COM apartment. The provider is the one the connection string names.
+// ADO's Connection and Recordset through their own COM interfaces, on the calling thread's
+// apartment. The provider is the one the connection string names.
 class AdoDatabase final : public Database {
   public:
     std::unique_ptr<Connection> CreateConnection() override;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "common/environment.h"
-#include "install/script_commands.h"
 #include "dialog/dialog_fields.h"
 #include "install/file_system.h"
+#include "install/script_commands.h"
 #include "process/process_runner.h"
 
 namespace vantle {

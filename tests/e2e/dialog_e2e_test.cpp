@@ -58,11 +58,12 @@ class DialogTest : public ::testing::Test {
     ChildProcess process_;
 };
 
-RECT ClientRectOf(HWND control, HWND form) {
+// Where `control` stands in the form's client area.
+PixelRect PlacementOf(HWND control, HWND form) {
     RECT r;
     GetWindowRect(control, &r);
     MapWindowPoints(HWND_DESKTOP, form, reinterpret_cast<POINT*>(&r), 2);
-    return r;
+    return PixelRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 TEST_F(DialogTest, OpensFilledFromTheProfilesWithTheDesignedLayout) {
@@ -104,11 +105,7 @@ TEST_F(DialogTest, OpensFilledFromTheProfilesWithTheDesignedLayout) {
                 EXPECT_EQ(WindowText(control), design.caption);
                 break;
         }
-        const PixelRect expected = ToPixels(design.twips, 96);
-        const RECT actual = ClientRectOf(control, form);
-        EXPECT_EQ((PixelRect{actual.left, actual.top, actual.right - actual.left,
-                             actual.bottom - actual.top}),
-                  expected);
+        EXPECT_EQ(PlacementOf(control, form), ToPixels(design.twips, 96));
         control = GetWindow(control, GW_HWNDNEXT);
     }
 
@@ -161,11 +158,7 @@ TEST_F(DialogTest, KeepsItsPhysicalSizeAtHigherDpi) {
         GetClientRect(form, &client);
         EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, dpi)) << dpi;
         EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, dpi)) << dpi;
-        const PixelRect ok = ToPixels(kControls[9].twips, dpi);
-        const RECT actual = ClientRectOf(GetDlgItem(form, kIdOk), form);
-        EXPECT_EQ((PixelRect{actual.left, actual.top, actual.right - actual.left,
-                             actual.bottom - actual.top}),
-                  ok)
+        EXPECT_EQ(PlacementOf(GetDlgItem(form, kIdOk), form), ToPixels(kControls[9].twips, dpi))
             << dpi;
         PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
         ExpectEndsNormally();
