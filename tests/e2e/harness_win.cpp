@@ -1,7 +1,8 @@
 // VantleSetup with the in-process stand-in database instead of ADO, for the end-to-end tests:
 // everything else (dialog, profiles, cmd.exe, processes, files, message boxes) is the real
 // program's. VANTLE_FAKE_DB picks the server: absent (default), present, login-failure,
-// not-open, no-recordset. Each database call is appended to
+// not-open, no-recordset; VANTLE_FAKE_DB_DELAY_MS makes opening the connection take that long.
+// Each database call is appended to
 // %VANTLE_FAKE_RECORD_DIR%\database.calls. VANTLE_HARNESS_PRESS_OK=1 presses OK once the
 // dialog is up (for scripted screenshots).
 #include <windows.h>
@@ -55,6 +56,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     server.connectionNotOpen = mode == L"not-open";
     server.noRecordset = mode == L"no-recordset";
     server.record = AppendRecord;
+    const std::wstring delay = vantle::WindowsEnvironment().Variable(L"VANTLE_FAKE_DB_DELAY_MS");
+    server.openDelay = std::chrono::milliseconds(std::wcstoul(delay.c_str(), nullptr, 10));
     vantle::testing::FakeDatabase database(server);
     if (vantle::WindowsEnvironment().Variable(L"VANTLE_HARNESS_PRESS_OK") == L"1")
         std::thread(PressOkWhenShown).detach();

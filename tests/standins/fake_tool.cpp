@@ -2,9 +2,14 @@
 // name; what it does depends on the name it runs under.
 //
 // As a tool it appends one line to %VANTLE_FAKE_RECORD_DIR%\<name>.calls: its raw command
-// line, then its arguments as CommandLineToArgvW splits them, each hex-encoded UTF-8. With
-// VANTLE_FAKE_<NAME>_LOG=write it writes the file named after -o, as the real tools do; with
-// VANTLE_FAKE_<NAME>_EXIT=n it exits with n.
+// line, its current folder, the password variables it inherited, whether it would have
+// prompted for a password, then its arguments as CommandLineToArgvW splits them, each
+// hex-encoded UTF-8. Like the real tools, sqlcmd takes its password from -P, else from
+// SQLCMDPASSWORD, and osql from -P, else from OSQLPASSWORD; with neither, the real tool would
+// prompt on a console nobody sees, so the stand-in records that, writes no log and exits 1.
+// With VANTLE_FAKE_<NAME>_LOG=write it writes the file named after -o, as the real tools do;
+// with VANTLE_FAKE_<NAME>_EXIT=n it exits with n; with VANTLE_FAKE_<NAME>_SLEEP=ms it takes
+// that long first.
 //
 // As "child" it serves the process-runner tests: `child exit N` exits with N;
 // `child sleep MS` sleeps; `child hold EVENT` signals the named event EVENT, then waits (up to a
@@ -34,6 +39,18 @@ std::wstring Variable(const std::wstring& name) {
     wchar_t buffer[4096];
     const DWORD length = GetEnvironmentVariableW(name.c_str(), buffer, 4096);
     return length > 0 && length < 4096 ? std::wstring(buffer, length) : L"";
+}
+
+bool IsSet(const std::wstring& name) {
+    SetLastError(ERROR_SUCCESS);
+    wchar_t probe[1];
+    return GetEnvironmentVariableW(name.c_str(), probe, 1) != 0 ||
+           GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+}
+
+std::wstring CurrentFolder() {
+    wchar_t buffer[MAX_PATH * 4];
+    return std::wstring(buffer, GetCurrentDirectoryW(MAX_PATH * 4, buffer));
 }
 
 std::wstring OwnName() {
@@ -85,15 +102,35 @@ int wmain() {
     std::wstring upper = name;
     for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
 
-    // Each field starts with 'x' so that an empty argument still leaves a field.
+    bool passwordOption = false;
+    for (size_t i = 1; i < args.size(); ++i) passwordOption = passwordOption || args[i] == L"-P";
+    const std::wstring passwordVariable = name == L"sqlcmd" ? L"SQLCMDPASSWORD"
+                                          : name == L"osql" ? L"OSQLPASSWORD"
+                                                            : L"";
+    const bool wouldPrompt =
+        !passwordVariable.empty() && !passwordOption && !IsSet(passwordVariable);
+
+    // Each field starts with a letter so that an empty value still leaves a field: x the
+    // command line and then each argument, d the current folder, s and o the inherited
+    // SQLCMDPASSWORD and OSQLPASSWORD (absent when unset), p when it would have prompted.
     std::string record = "x";
     record += vantle::testing::ToHex(Utf8(GetCommandLineW()));
+    record += " d" + vantle::testing::ToHex(Utf8(CurrentFolder()));
+    if (IsSet(L"SQLCMDPASSWORD"))
+        record += " s" + vantle::testing::ToHex(Utf8(Variable(L"SQLCMDPASSWORD")));
+    if (IsSet(L"OSQLPASSWORD"))
+        record += " o" + vantle::testing::ToHex(Utf8(Variable(L"OSQLPASSWORD")));
+    if (wouldPrompt) record += " p";
     for (const std::wstring& arg : args) {
         record += " x";
         record += vantle::testing::ToHex(Utf8(arg));
     }
     const std::wstring folder = Variable(L"VANTLE_FAKE_RECORD_DIR");
     if (!folder.empty()) AppendLine(folder + L"\\" + name + L".calls", record + "\n");
+
+    const std::wstring sleep = Variable(L"VANTLE_FAKE_" + upper + L"_SLEEP");
+    if (!sleep.empty()) Sleep(static_cast<DWORD>(std::wcstoul(sleep.c_str(), nullptr, 10)));
+    if (wouldPrompt) return 1;
 
     if (Variable(L"VANTLE_FAKE_" + upper + L"_LOG") == L"write") {
         for (size_t i = 1; i + 1 < args.size(); ++i) {

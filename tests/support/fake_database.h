@@ -4,10 +4,12 @@
 // them: open from a connection string (or fail with a number and description), a state query
 // on connection and recordset, a forward-only read-only query that fails when the table is
 // missing, close. Every call is written to `record` in order.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "common/error.h"
 #include "install/database.h"
@@ -16,12 +18,13 @@ namespace vantle::testing {
 
 struct FakeServer {
     bool tablesExist = false;
-    std::optional<Error> openFailure;  // the connection cannot be opened
-    bool connectionNotOpen = false;    // Open succeeds but State is not adStateOpen
-    bool noRecordset = false;          // no recordset object can be created
-    bool probeFailsOtherwise = false;  // the probe fails for a reason other than the table
-    bool recordsetStateFails = false;  // the recordset's State query raises
-    bool closeFails = false;           // every Close raises
+    std::optional<Error> openFailure;        // the connection cannot be opened
+    bool connectionNotOpen = false;          // Open succeeds but State is not adStateOpen
+    bool noRecordset = false;                // no recordset object can be created
+    bool probeFailsOtherwise = false;        // the probe fails for a reason other than the table
+    bool recordsetStateFails = false;        // the recordset's State query raises
+    bool closeFails = false;                 // every Close raises
+    std::chrono::milliseconds openDelay{0};  // a server slow to answer the login
     std::function<void(const std::wstring&)> record = [](const std::wstring&) {};
 };
 
@@ -40,6 +43,7 @@ class FakeConnection final : public Connection {
               const std::wstring& password, std::int32_t options) override {
         server_.record(L"connection open " + connectionString + L" | user=" + userId +
                        L" | password=" + password + L" | options=" + std::to_wstring(options));
+        std::this_thread::sleep_for(server_.openDelay);
         if (server_.openFailure) throw *server_.openFailure;
         open_ = !server_.connectionNotOpen;
     }

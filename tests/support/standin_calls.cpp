@@ -22,9 +22,31 @@ std::vector<StandinCall> ReadCalls(const std::filesystem::path& recordFolder,
         std::istringstream fields(line);
         std::string hex;
         StandinCall call;
-        fields >> hex;
-        call.commandLine = FromUtf8(FromHex(hex.substr(1)));
-        while (fields >> hex) call.args.push_back(FromUtf8(FromHex(hex.substr(1))));
+        bool first = true;
+        while (fields >> hex) {
+            const std::wstring value = FromUtf8(FromHex(hex.substr(1)));
+            switch (hex[0]) {
+                case 'd':
+                    call.currentFolder = value;
+                    break;
+                case 's':
+                    call.sqlcmdPassword = value;
+                    break;
+                case 'o':
+                    call.osqlPassword = value;
+                    break;
+                case 'p':
+                    call.wouldPrompt = true;
+                    break;
+                default:
+                    if (first) {
+                        call.commandLine = value;
+                    } else {
+                        call.args.push_back(value);
+                    }
+                    first = false;
+            }
+        }
         calls.push_back(call);
     }
     return calls;

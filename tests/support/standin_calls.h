@@ -2,6 +2,7 @@
 
 // Reading what the stand-in tools recorded (see standins/fake_tool.cpp).
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,10 @@ namespace vantle::testing {
 struct StandinCall {
     std::wstring commandLine;
     std::vector<std::wstring> args;  // as CommandLineToArgvW split them, argv[0] included
+    std::wstring currentFolder;
+    std::optional<std::wstring> sqlcmdPassword;  // SQLCMDPASSWORD as inherited, if set
+    std::optional<std::wstring> osqlPassword;    // OSQLPASSWORD as inherited, if set
+    bool wouldPrompt = false;  // no -P and no password variable: the real tool would hang
 };
 
 std::vector<StandinCall> ReadCalls(const std::filesystem::path& recordFolder,
