@@ -4,11 +4,12 @@
 #include "dialog/dpi_win.h"
 #include "dialog/error_report_win.h"
 #include "dialog/layout.h"
+#include "common/message_wait_win.h"
 
 namespace vantle {
 namespace {
 
-constexpr const wchar_t* kWindowClass = L"VantleSetupForm1";
+constexpr const wchar_t* kWindowClass = kDialogWindowClass;
 // A fixed dialog frame: no sizing border, no minimize or maximize box.
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
@@ -176,6 +177,31 @@ void Form1::cmdCancel_Click() {
     CloseAndEnd();
 }
 
+void Form1::BeginBusy(const std::wstring& step) {
+    const HWND window = window_.Get();
+    if (!busy_) {
+        busy_ = true;
+        const HWND focus = GetFocus();
+        focusBeforeBusy_ = focus != nullptr && IsChild(window, focus) ? focus : nullptr;
+        EnableWindow(window, FALSE);
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    }
+    SetWindowTextW(window, (std::wstring(kDialogCaption) + L" - " + step).c_str());
+}
+
+void Form1::EndBusy() {
+    const HWND window = window_.Get();
+    // What was typed or clicked while busy is not for the dialog, nor for the box that may
+    // follow: an Enter meant for nothing must not answer a question.
+    DiscardPendingInput();
+    SetWindowTextW(window, kDialogCaption);
+    EnableWindow(window, TRUE);
+    busy_ = false;
+    if (focusBeforeBusy_ != nullptr && IsChild(window, focusBeforeBusy_))
+        SetFocus(focusBeforeBusy_);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
 void Form1::CloseAndEnd() {
     window_.Reset();
     owner_.Reset();
@@ -198,18 +224,27 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND window = window_.Get();
     switch (message) {
         case WM_COMMAND:
+            if (busy_) return 0;  // a second OK, or Cancel half-way through, must not run
             if (HIWORD(wParam) != BN_CLICKED) break;
             // IDOK (1) arrives when Enter is pressed in a field; it is not a command here.
             if (LOWORD(wParam) == kIdOk) RunHandler(window, [this] { cmdOK_Click(); });
             if (LOWORD(wParam) == kIdCancel) RunHandler(window, [this] { cmdCancel_Click(); });
             return 0;
         case WM_CLOSE:
+            // While busy, ending would kill the setup half-way with no word of what happened.
+            if (busy_) return 0;
             // Closing the only window unloads the dialog and so ends the program.
             CloseAndEnd();
+        case WM_SETCURSOR:
+            if (!busy_) break;
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
         case WM_ACTIVATE:
-            // A modeless window must keep its own focus across deactivation.
+            // A modeless window must keep its own focus across deactivation. A disabled one
+            // has none to keep, and must not forget the one it had.
             if (LOWORD(wParam) == WA_INACTIVE) {
-                focusOnDeactivate_ = GetFocus();
+                const HWND focus = GetFocus();
+                if (focus != nullptr && IsChild(window, focus)) focusOnDeactivate_ = focus;
             } else if (focusOnDeactivate_ != nullptr && IsChild(window, focusOnDeactivate_)) {
                 SetFocus(focusOnDeactivate_);
                 return 0;

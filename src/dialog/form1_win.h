@@ -34,6 +34,23 @@ class Form1 final : public DialogFields, public ProfileReader {
 
     HWND Window() const noexcept { return window_.Get(); }
 
+    // Held from OK until the dialog is usable again: the caption names the step, the cursor
+    // over the dialog is the wait cursor, and the dialog acts on no input at all (commands,
+    // the close box, Esc, keystrokes and clicks are dropped, none of them replayed later),
+    // while it still repaints and answers the system. Released, all is as it was, the focus
+    // where it was.
+    class Busy {
+      public:
+        Busy(Form1& form, const std::wstring& step) : form_(form) { form_.BeginBusy(step); }
+        ~Busy() { form_.EndBusy(); }
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+        void Step(const std::wstring& step) { form_.BeginBusy(step); }
+
+      private:
+        Form1& form_;
+    };
+
     // Unloads the dialog, then ends the program at once: no further message is delivered.
     [[noreturn]] void CloseAndEnd();
 
@@ -49,6 +66,8 @@ class Form1 final : public DialogFields, public ProfileReader {
     void cmdOK_Click();
     void cmdCancel_Click();
     HWND Control(int id) const { return GetDlgItem(window_.Get(), id); }
+    void BeginBusy(const std::wstring& step);
+    void EndBusy();
 
     HINSTANCE instance_;
     const ProfileReader& profiles_;
@@ -58,6 +77,8 @@ class Form1 final : public DialogFields, public ProfileReader {
     UniqueWindow window_;
     UniqueFont font_;
     HWND focusOnDeactivate_ = nullptr;
+    bool busy_ = false;
+    HWND focusBeforeBusy_ = nullptr;
 };
 
 }  // namespace vantle

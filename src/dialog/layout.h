@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "common/app_identity.h"
+
 namespace vantle {
 
 // Positions are designed in twips (1/1440 inch) and converted at the window's actual DPI, so
@@ -60,7 +62,7 @@ struct ControlDesign {
 
 constexpr int kClientWidthTwips = 5580;
 constexpr int kClientHeightTwips = 2985;
-constexpr const wchar_t* kDialogCaption = L"Setup Vantle Tables";
+constexpr const wchar_t* kDialogCaption = kAppCaption;
 
 // In tab order: creation order is tab order for the dialog manager.
 constexpr std::array<ControlDesign, 10> kControls{{

@@ -33,14 +33,10 @@ std::wstring ConnectionStringValue(std::wstring_view value) {
     return out;
 }
 
-std::wstring ConnectionString(const DialogFields& fields) {
-    const std::wstring server = fields.Text(Field::Server);
-    const std::wstring database = fields.Text(Field::Database);
-    const std::wstring login = fields.Text(Field::User);
-    const std::wstring password = fields.Text(Field::Password);
-    return L"Provider=sqloledb;Data Source=" + ConnectionStringValue(server) +
-           L";Initial Catalog=" + ConnectionStringValue(database) + L";User Id=" +
-           ConnectionStringValue(login) + L";Password=" + ConnectionStringValue(password);
+std::wstring ConnectionString(const ConnectionSettings& s) {
+    return L"Provider=sqloledb;Data Source=" + ConnectionStringValue(s.server) +
+           L";Initial Catalog=" + ConnectionStringValue(s.database) + L";User Id=" +
+           ConnectionStringValue(s.login) + L";Password=" + ConnectionStringValue(s.password);
 }
 
 }  // namespace vantle

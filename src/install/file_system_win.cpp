@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/error.h"
-#include "process/shell_module_win.h"
+#include "common/system_message_win.h"
 
 namespace vantle {
 namespace {

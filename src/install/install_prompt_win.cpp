@@ -1,5 +1,7 @@
 #include "install/install_prompt_win.h"
 
+#include "common/app_identity.h"
+
 namespace vantle {
 
 bool WindowsInstallPrompt::ConfirmRerun(const std::wstring& text, const std::wstring& title) {
@@ -7,8 +9,8 @@ bool WindowsInstallPrompt::ConfirmRerun(const std::wstring& text, const std::wst
     return MessageBoxW(owner_, text.c_str(), title.c_str(), kConfirmStyle) == IDYES;
 }
 
-void WindowsInstallPrompt::ReportConnectionFailure(const Error& error) {
-    MessageBoxW(owner_, FormatErrorReport(error).c_str(), L"VantleSetup", MB_OK | MB_ICONERROR);
+void WindowsInstallPrompt::ReportError(const std::wstring& text) {
+    MessageBoxW(owner_, text.c_str(), kAppCaption, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace vantle

@@ -1,58 +1,49 @@
 #include "install/install_run.h"
 
-#include "install/connection_string.h"
+#include "install/install_reports.h"
 #include "install/resume_next.h"
 
 namespace vantle {
 
-InstallRun::InstallRun(const DialogFields& fields, Database& database, InstallPrompt& prompt,
-                       std::function<void()> runScript)
-    : fields_(fields), database_(database), prompt_(prompt), runScript_(std::move(runScript)) {}
+InstallRun::InstallRun(const ConnectionSettings& settings, std::function<ProbeOutcome()> probe,
+                       InstallPrompt& prompt, std::function<ScriptOutcome()> runScript)
+    : settings_(settings),
+      probe_(std::move(probe)),
+      prompt_(prompt),
+      runScript_(std::move(runScript)) {}
 
 InstallOutcome InstallRun::Run() {
-    // Phase one. A failure here (most often a connection that cannot be opened) is reported
-    // over the dialog and the run ends: the operator keeps what was typed and can correct it
-    // and press OK again.
-    std::unique_ptr<Connection> connection;
-    std::unique_ptr<Recordset> recordset;
-    try {
-        connection = database_.CreateConnection();
-        connection->Open(ConnectionString(fields_), L"", L"", kOptionsNone);
-        if (connection->State() != kStateOpen) return InstallOutcome::NotOpen;
-        recordset = database_.CreateRecordset();
-        if (!recordset) {
-            connection->Close();
+    const ProbeOutcome probe = probe_();
+    switch (probe.result) {
+        case ProbeOutcome::Result::Failed:
+            // The operator keeps what was typed and can correct it and press OK again.
+            prompt_.ReportError(ConnectionFailureReport(settings_, *probe.error));
+            return InstallOutcome::ConnectionFailed;
+        case ProbeOutcome::Result::NotOpen:
+            return InstallOutcome::NotOpen;
+        case ProbeOutcome::Result::NoRecordset:
             return InstallOutcome::NoRecordset;
+        case ProbeOutcome::Result::TablesPresent: {
+            bool rerun = false;
+            ResumeNext([&] { rerun = prompt_.ConfirmRerun(kRerunQuestion, kRerunTitle); });
+            if (!rerun) return InstallOutcome::Declined;
+            break;
         }
-    } catch (const Error& error) {
-        recordset.reset();
-        connection.reset();
-        prompt_.ReportConnectionFailure(error);
-        return InstallOutcome::ConnectionFailed;
+        case ProbeOutcome::Result::TablesAbsent:
+            break;
     }
 
-    // Phase two: from the probe on, a failing step is skipped without a message.
-    const auto closeAndRelease = [](auto& object) {
-        ResumeNext([&] { object->Close(); });
-        object.reset();
-    };
-    ResumeNext([&] {
-        recordset->Open(kProbeQuery, *connection, kOpenForwardOnly, kLockReadOnly, kOptionsNone);
-    });
-    if (ConditionResumeNext([&] { return recordset->State() == kStateOpen; })) {
-        // The tables exist. Release everything before asking: the tools make their own
-        // connections, and nothing may hold this one while they run.
-        closeAndRelease(recordset);
-        closeAndRelease(connection);
-        bool rerun = false;
-        ResumeNext([&] { rerun = prompt_.ConfirmRerun(kRerunQuestion, kRerunTitle); });
-        if (!rerun) return InstallOutcome::Declined;
-    } else {
-        // Any failure of the probe counts as the tables' absence.
-        recordset.reset();
-        closeAndRelease(connection);
+    const ScriptOutcome script = runScript_();
+    switch (script.result) {
+        case ScriptOutcome::Result::OldLogKept:
+            prompt_.ReportError(OldLogReport(script));
+            return InstallOutcome::OldLogKept;
+        case ScriptOutcome::Result::NoLog:
+            prompt_.ReportError(NoLogReport(script));
+            return InstallOutcome::NoLog;
+        case ScriptOutcome::Result::LogShown:
+            break;
     }
-    ResumeNext([&] { runScript_(); });
     return InstallOutcome::ScriptRun;
 }
 

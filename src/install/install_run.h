@@ -3,24 +3,24 @@
 #include <functional>
 #include <string>
 
-#include "common/error.h"
-#include "dialog/dialog_fields.h"
-#include "install/database.h"
+#include "install/connection_settings.h"
+#include "install/script_run.h"
+#include "install/table_probe.h"
 
 namespace vantle {
 
 inline constexpr const wchar_t* kRerunQuestion =
     L"The Vantle Tables already exist in this database. Re-run the setup?";
 inline constexpr const wchar_t* kRerunTitle = L"Installing Vantle Tables";
-inline constexpr const wchar_t* kProbeQuery = L"select * from vantle";
 
-// The operator's side of the run: the re-run question and the report of a failed connection.
+// The operator's side of the run: the re-run question and the reports of what went wrong.
 class InstallPrompt {
   public:
     virtual ~InstallPrompt() = default;
     // Yes/No, question icon, No the default. True only for Yes.
     virtual bool ConfirmRerun(const std::wstring& text, const std::wstring& title) = 0;
-    virtual void ReportConnectionFailure(const Error& error) = 0;
+    // An error box over the dialog; the run then returns to the dialog.
+    virtual void ReportError(const std::wstring& text) = 0;
 };
 
 enum class InstallOutcome {
@@ -28,21 +28,24 @@ enum class InstallOutcome {
     NotOpen,           // the connection opened but is not open; back to the dialog
     NoRecordset,       // back to the dialog
     Declined,          // the tables exist and the operator said No; back to the dialog
-    ScriptRun,         // the script ran: the program ends now
+    OldLogKept,        // reported; no tool ran; back to the dialog
+    NoLog,             // reported; neither tool left a log; back to the dialog
+    ScriptRun,         // the script ran and its log is shown: the program ends now
 };
 
-// What OK does: connect, probe for the tables, ask before a re-run, run the script.
+// What OK does: connect and probe for the tables, ask before a re-run, run the script, and
+// report whatever keeps the run from ending with this run's own log on screen.
 class InstallRun {
   public:
-    InstallRun(const DialogFields& fields, Database& database, InstallPrompt& prompt,
-               std::function<void()> runScript);
+    InstallRun(const ConnectionSettings& settings, std::function<ProbeOutcome()> probe,
+               InstallPrompt& prompt, std::function<ScriptOutcome()> runScript);
     InstallOutcome Run();
 
   private:
-    const DialogFields& fields_;
-    Database& database_;
+    ConnectionSettings settings_;
+    std::function<ProbeOutcome()> probe_;
     InstallPrompt& prompt_;
-    std::function<void()> runScript_;
+    std::function<ScriptOutcome()> runScript_;
 };
 
 }  // namespace vantle

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "common/error.h"
 #include "install/cmd_quoting.h"
 
 namespace vantle {
@@ -16,15 +17,15 @@ std::wstring Interpreter(std::initializer_list<const std::wstring*> values) {
     return L"cmd.exe /c ";
 }
 
+// The variable each tool reads its password from when -P is absent.
+const wchar_t* PasswordVariable(ScriptTool tool) {
+    return tool == ScriptTool::Primary ? L"SQLCMDPASSWORD" : L"OSQLPASSWORD";
+}
+
 }  // namespace
 
-ToolSettings ReadToolSettings(const DialogFields& fields) {
-    ToolSettings settings;
-    settings.server = fields.Text(Field::Server);
-    settings.login = fields.Text(Field::User);
-    settings.password = fields.Text(Field::Password);
-    settings.database = fields.Text(Field::Database);
-    return settings;
+const wchar_t* ToolName(ScriptTool tool) {
+    return tool == ScriptTool::Primary ? L"sqlcmd" : L"osql";
 }
 
 std::wstring ScriptPath(const std::wstring& programFolder) {
@@ -35,22 +36,33 @@ std::wstring ResultLogPath(const std::wstring& tempFolder) {
     return tempFolder + L"\\" + kResultLogName;
 }
 
-std::wstring ToolCommandLine(ScriptTool tool, const ToolSettings& s,
-                             const std::wstring& programFolder, const std::wstring& tempFolder) {
+ToolCommand ToolCommandFor(ScriptTool tool, const ConnectionSettings& s,
+                           const std::wstring& programFolder, const std::wstring& tempFolder) {
     const std::wstring script = ScriptPath(programFolder);
     const std::wstring log = ResultLogPath(tempFolder);
     RequirePassable(s.server, L"The server");
     RequirePassable(s.login, L"The login");
-    RequirePassable(s.password, L"The password");
     RequirePassable(s.database, L"The database");
     RequirePassable(script, L"The program folder");
     RequirePassable(log, L"The temporary folder");
+    // An environment block ends each entry at NUL; every other character passes unchanged.
+    if (s.password.find(L'\0') != std::wstring::npos) {
+        throw Error(ErrorNumber(0x80070057u), L"ScriptTools",
+                    L"The password holds a NUL character, which cannot be passed to the tool");
+    }
 
-    const wchar_t* program = tool == ScriptTool::Primary ? L"sqlcmd" : L"osql";
-    return Interpreter({&s.server, &s.login, &s.password, &s.database, &script, &log}) + program +
-           L" -S " + CmdArgument(s.server) + L" -U " + CmdArgument(s.login) + L" -P " +
-           CmdArgument(s.password) + L" -d " + CmdArgument(s.database) + L" -i " +
-           CmdQuotedPath(script) + L" -o " + CmdQuotedPath(log);
+    ToolCommand command;
+    std::wstring password;
+    if (s.password.empty()) {
+        password = L" -P \"\"";  // cmd.exe opens and closes a quote: nothing for it to act on
+    } else {
+        command.environment.emplace_back(PasswordVariable(tool), s.password);
+    }
+    command.commandLine = Interpreter({&s.server, &s.login, &s.database, &script, &log}) +
+                          ToolName(tool) + L" -S " + CmdArgument(s.server) + L" -U " +
+                          CmdArgument(s.login) + password + L" -d " + CmdArgument(s.database) +
+                          L" -i " + CmdQuotedPath(script) + L" -o " + CmdQuotedPath(log);
+    return command;
 }
 
 std::wstring ViewerCommandLine(const std::wstring& tempFolder) {

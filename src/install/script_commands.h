@@ -2,7 +2,8 @@
 
 #include <string>
 
-#include "dialog/dialog_fields.h"
+#include "common/environment_block.h"
+#include "install/connection_settings.h"
 
 namespace vantle {
 
@@ -11,25 +12,27 @@ inline constexpr const wchar_t* kResultLogName = L"TableScriptResults.log";
 
 enum class ScriptTool { Primary, Fallback };  // sqlcmd, and the older osql
 
-struct ToolSettings {
-    std::wstring server;
-    std::wstring login;
-    std::wstring password;
-    std::wstring database;
-};
-
-// Reads the four fields afresh, in the order the tool line uses them.
-ToolSettings ReadToolSettings(const DialogFields& fields);
+// "sqlcmd" or "osql", as the operator knows them.
+const wchar_t* ToolName(ScriptTool tool);
 
 std::wstring ScriptPath(const std::wstring& programFolder);
 std::wstring ResultLogPath(const std::wstring& tempFolder);
 
-// "cmd.exe /c sqlcmd -S <server> -U <login> -P <password> -d <database> -i "<script>" -o
-// "<log>"" (osql for the fallback). Plain values stand as they are; others are escaped so that
-// each reaches the tool as one argument holding exactly its text. Raises when a value holds
-// CR, LF or NUL.
-std::wstring ToolCommandLine(ScriptTool tool, const ToolSettings& settings,
-                             const std::wstring& programFolder, const std::wstring& tempFolder);
+// A tool's command line and what its environment gets on top of the program's.
+struct ToolCommand {
+    std::wstring commandLine;
+    EnvironmentOverrides environment;
+};
+
+// "cmd.exe /c sqlcmd -S <server> -U <login> -d <database> -i "<script>" -o "<log>"" (osql for
+// the fallback). A password never stands on the line, where process listers and audit logs
+// would record it: it goes to the tool through SQLCMDPASSWORD (osql: OSQLPASSWORD), which the
+// tools read when -P is absent. Only an empty password is given as -P "", since without it
+// the tool would prompt on a console nobody sees. Plain values stand as they are; others are
+// escaped so that each reaches the tool as one argument holding exactly its text. Raises when
+// a value on the line holds CR, LF or NUL, or the password holds NUL.
+ToolCommand ToolCommandFor(ScriptTool tool, const ConnectionSettings& settings,
+                           const std::wstring& programFolder, const std::wstring& tempFolder);
 
 // "cmd.exe /c start notepad "<log>"": start makes the interpreter return at once, so the
 // program does not wait for Notepad, which stays open after the program has ended.

@@ -1,23 +1,46 @@
 #include "install/script_run.h"
 
 #include "install/resume_next.h"
-#include "install/script_commands.h"
 
 namespace vantle {
 
-ScriptRun::ScriptRun(const DialogFields& fields, const Environment& environment, FileSystem& files,
-                     ProcessRunner& runner)
-    : fields_(fields), environment_(environment), files_(files), runner_(runner) {}
+ScriptRun::ScriptRun(const ConnectionSettings& settings, const Environment& environment,
+                     FileSystem& files, ProcessRunner& runner,
+                     std::function<void(ScriptTool)> onTool)
+    : settings_(settings),
+      environment_(environment),
+      files_(files),
+      runner_(runner),
+      onTool_(std::move(onTool)) {}
 
-void ScriptRun::RunAll() {
-    if (ConditionResumeNext([&] { return ResultLogExists(); }))
-        ResumeNext([&] { DeleteResultLog(); });
-    ResumeNext([&] { RunTool(ScriptTool::Primary); });
+ScriptOutcome ScriptRun::RunAll() {
+    ScriptOutcome outcome;
+    outcome.logPath = ResultLogPath(TempFolder());
+    const auto logExists = [&] { return ConditionResumeNext([&] { return ResultLogExists(); }); };
+
+    if (logExists()) {
+        try {
+            DeleteResultLog();
+        } catch (const Error& error) {
+            // The tools could not write over it, and it would be shown as this run's result.
+            if (logExists()) {
+                outcome.result = ScriptOutcome::Result::OldLogKept;
+                outcome.error = error;
+                return outcome;
+            }
+        }
+    }
+    outcome.primary = RunTool(ScriptTool::Primary);
     // The fallback rests on the log alone, never on an exit code: sqlcmd exits 0 even when it
     // could not connect, and a missing sqlcmd still leaves cmd.exe's own exit code.
     if (ConditionResumeNext([&] { return !ResultLogExists(); }))
-        ResumeNext([&] { RunTool(ScriptTool::Fallback); });
+        outcome.fallback = RunTool(ScriptTool::Fallback);
+    if (!logExists()) {
+        outcome.result = ScriptOutcome::Result::NoLog;
+        return outcome;
+    }
     ResumeNext([&] { OpenResultLog(); });
+    return outcome;
 }
 
 bool ScriptRun::ResultLogExists() const {
@@ -28,21 +51,39 @@ void ScriptRun::DeleteResultLog() {
     files_.Delete(ResultLogPath(TempFolder()));
 }
 
-void ScriptRun::RunTool(ScriptTool tool) {
-    const ToolSettings settings = ReadToolSettings(fields_);
-    const std::wstring line =
-        ToolCommandLine(tool, settings, environment_.ProgramFolder(), TempFolder());
-    runner_.Run(Interpreter(line), kWindowHidden);
+ToolRun ScriptRun::RunTool(ScriptTool tool) {
+    ToolRun run;
+    try {
+        const ToolCommand command =
+            ToolCommandFor(tool, settings_, environment_.ProgramFolder(), TempFolder());
+        if (onTool_) onTool_(tool);
+        run.exitCode =
+            runner_.Run(Interpreter(command.commandLine, command.environment), kWindowHidden);
+        run.result = ToolRun::Result::Exited;
+    } catch (const Error& error) {
+        run.result = ToolRun::Result::Failed;
+        run.error = error;
+    }
+    return run;
 }
 
 void ScriptRun::OpenResultLog() {
     runner_.Run(Interpreter(ViewerCommandLine(TempFolder())), kWindowHidden);
 }
 
-ProgramCommand ScriptRun::Interpreter(const std::wstring& commandLine) const {
+ProgramCommand ScriptRun::Interpreter(const std::wstring& commandLine,
+                                      EnvironmentOverrides environment) const {
     // Name the system's own cmd.exe as the program: a bare "cmd.exe" would be looked for in
-    // the program folder and the current folder first. The line itself stays as composed.
-    return ProgramCommand{environment_.SystemFolder() + L"\\cmd.exe", commandLine};
+    // the program folder and the current folder first. cmd.exe in turn looks for sqlcmd,
+    // osql and notepad in its current folder before PATH, so that folder is the program's
+    // own, never wherever the operator happened to start the program from; relative
+    // includes in the script then resolve beside it, too.
+    ProgramCommand command;
+    command.application = environment_.SystemFolder() + L"\\cmd.exe";
+    command.commandLine = commandLine;
+    command.environment = std::move(environment);
+    command.currentFolder = environment_.ProgramFolder();
+    return command;
 }
 
 }  // namespace vantle

@@ -1,39 +1,71 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
 #include "common/environment.h"
-#include "dialog/dialog_fields.h"
+#include "common/error.h"
+#include "install/connection_settings.h"
 #include "install/file_system.h"
 #include "install/script_commands.h"
 #include "process/process_runner.h"
 
 namespace vantle {
 
+// What became of one tool.
+struct ToolRun {
+    enum class Result { NotRun, Exited, Failed };
+    Result result = Result::NotRun;
+    std::int32_t exitCode = 0;   // Exited: cmd.exe's exit code, 9009 when it found no tool
+    std::optional<Error> error;  // Failed: why it could not be run
+};
+
+struct ScriptOutcome {
+    enum class Result {
+        LogShown,    // a tool left the result log and Notepad was started on it
+        OldLogKept,  // an earlier run's log could not be deleted: no tool ran
+        NoLog,       // neither tool left a log: nothing to show
+    };
+    Result result = Result::LogShown;
+    std::wstring logPath;
+    std::optional<Error> error;  // OldLogKept: why the old log could not be deleted
+    ToolRun primary;
+    ToolRun fallback;
+};
+
 // The second half of an install: runs TableScripts.sql through sqlcmd (osql when sqlcmd has
-// left no result log), hidden, and opens the result log in Notepad. The program itself never
-// reads the script or the log.
+// left no result log), hidden, from the program folder, and opens the result log in Notepad.
+// The program itself never reads the script or the log.
 class ScriptRun {
   public:
-    ScriptRun(const DialogFields& fields, const Environment& environment, FileSystem& files,
-              ProcessRunner& runner);
+    // `onTool` hears of each tool just before it starts.
+    ScriptRun(const ConnectionSettings& settings, const Environment& environment, FileSystem& files,
+              ProcessRunner& runner, std::function<void(ScriptTool)> onTool = {});
 
-    // Every step below under the install run's rule: a failing step is skipped, and a failing
-    // existence test lets the step it guards run.
-    void RunAll();
+    // Every step below under the install run's rule that a failing step is skipped, and a
+    // failing existence test lets the step it guards run; but a run never ends showing a log
+    // that is not its own. An old log that cannot be deleted stops the run before any tool,
+    // and when neither tool left a log there is nothing for Notepad to show.
+    ScriptOutcome RunAll();
 
-    // The steps one by one; each raises its own failure.
+    // The steps one by one; each but RunTool raises its own failure.
     bool ResultLogExists() const;
     void DeleteResultLog();
-    void RunTool(ScriptTool tool);
+    ToolRun RunTool(ScriptTool tool);
     void OpenResultLog();
 
   private:
-    ProgramCommand Interpreter(const std::wstring& commandLine) const;
+    ProgramCommand Interpreter(const std::wstring& commandLine,
+                               EnvironmentOverrides environment = {}) const;
     std::wstring TempFolder() const { return environment_.Variable(L"TEMP"); }
 
-    const DialogFields& fields_;
+    ConnectionSettings settings_;
     const Environment& environment_;
     FileSystem& files_;
     ProcessRunner& runner_;
+    std::function<void(ScriptTool)> onTool_;
 };
 
 }  // namespace vantle

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
+#include "common/environment_block.h"
 #include "common/error.h"
 
 namespace vantle {
@@ -19,11 +21,20 @@ inline constexpr const wchar_t* kShellFailure = L"Failed to Shell child process"
 // Show states in the platform's numbering.
 inline constexpr std::int32_t kWindowHidden = 0;
 
+// How to start one program. Handles are never inherited.
 struct ProgramCommand {
+    ProgramCommand() = default;
+    ProgramCommand(std::wstring program, std::wstring line)
+        : application(std::move(program)), commandLine(std::move(line)) {}
+
     // The program file to run. Empty: the platform finds the program named first in the
     // command line by its own search rules (program folder, current folder, then PATH).
     std::wstring application;
     std::wstring commandLine;
+    // Set in the child's environment only; the program's own environment is left alone.
+    EnvironmentOverrides environment;
+    // The child's current folder; empty: the program's own.
+    std::wstring currentFolder;
 };
 
 // Runs a command line as a new process and waits for it to end.

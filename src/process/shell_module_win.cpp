@@ -1,23 +1,9 @@
 #include "process/shell_module_win.h"
 
-namespace vantle {
+#include "common/environment_block.h"
+#include "common/message_wait_win.h"
 
-std::wstring SystemMessage(DWORD errorCode) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, errorCode, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length != 0 ? std::wstring(buffer, length) : L"";
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
-    if (text.empty()) {
-        wchar_t hex[16];
-        swprintf(hex, 16, L"0x%08X", static_cast<unsigned>(errorCode));
-        text = std::wstring(L"Unknown error ") + hex;
-    }
-    return text;
-}
+namespace vantle {
 
 ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
                                                 std::int32_t windowStyle) {
@@ -27,9 +13,19 @@ ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
     startup.wShowWindow = static_cast<WORD>(windowStyle);
     PROCESS_INFORMATION info{};
     std::wstring line = command.commandLine;  // CreateProcessW may write to its command line
+    // The child's own block: this program's environment with the overrides, so that a value
+    // meant for one child never enters this program's environment or any other child's.
+    std::wstring environment;
+    if (!command.environment.empty()) {
+        wchar_t* current = GetEnvironmentStringsW();
+        environment = BuildEnvironmentBlock(SplitEnvironmentBlock(current), command.environment);
+        FreeEnvironmentStringsW(current);
+    }
     if (!CreateProcessW(command.application.empty() ? nullptr : command.application.c_str(),
-                        line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info)) {
+                        line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.empty() ? nullptr : environment.data(),
+                        command.currentFolder.empty() ? nullptr : command.currentFolder.c_str(),
+                        &startup, &info)) {
         const DWORD error = GetLastError();
         throw Error(static_cast<std::int32_t>(error), kSyncShellSource, SystemMessage(error));
     }
@@ -45,7 +41,8 @@ HANDLE ProcessPlatform::Open(DWORD processId) {
 }
 
 void ProcessPlatform::Wait(HANDLE process) {
-    WaitForSingleObject(process, INFINITE);
+    // A tool may run for minutes: the window that started it keeps painting and answering.
+    WaitKeepingWindowsAlive(process);
 }
 
 bool ProcessPlatform::GetExitCode(HANDLE process, DWORD* exitCode) {

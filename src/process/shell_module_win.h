@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/system_message_win.h"
 #include "common/unique_handle_win.h"
 #include "process/process_runner.h"
 
@@ -49,8 +50,5 @@ class ShellProcessRunner final : public ProcessRunner {
         return ShellModule::SyncShell(command, windowStyle);
     }
 };
-
-// The system's message text for a Win32 error code, without the trailing line break.
-std::wstring SystemMessage(DWORD errorCode);
 
 }  // namespace vantle

@@ -5,7 +5,6 @@
 #include <random>
 
 #include "support/command_line_models.h"
-#include "support/fakes.h"
 #include "support/oledb_parser.h"
 
 namespace vantle {
@@ -15,12 +14,7 @@ using Pairs = std::vector<std::pair<std::wstring, std::wstring>>;
 
 std::wstring Compose(const std::wstring& server, const std::wstring& database,
                      const std::wstring& login, const std::wstring& password) {
-    testing::FakeFields fields;
-    fields.texts = {{Field::Server, server},
-                    {Field::Database, database},
-                    {Field::User, login},
-                    {Field::Password, password}};
-    return ConnectionString(fields);
+    return ConnectionString(ConnectionSettings{server, database, login, password});
 }
 
 Pairs Expected(const std::wstring& server, const std::wstring& database, const std::wstring& login,

@@ -4,6 +4,7 @@
 
 #include "support/fake_database.h"
 #include "support/fakes.h"
+#include "support/text.h"
 
 namespace vantle {
 namespace {
@@ -17,9 +18,7 @@ class FakePrompt final : public InstallPrompt {
         record(L"ask " + text + L" | " + title);
         return answerYes;
     }
-    void ReportConnectionFailure(const Error& error) override {
-        record(L"report " + std::to_wstring(error.Number()) + L" " + error.Description());
-    }
+    void ReportError(const std::wstring& text) override { record(L"report " + text); }
     std::function<void(const std::wstring&)> record;
     bool answerYes = false;
 };
@@ -29,15 +28,15 @@ class InstallRunTest : public ::testing::Test {
     InstallRunTest() {
         server_.record = [this](const std::wstring& e) { events_.push_back(e); };
         prompt_.record = server_.record;
-        fields_.texts = {{Field::Server, L"SQLHOST"},
-                         {Field::Database, L"QuillDB"},
-                         {Field::User, L"quillmar"},
-                         {Field::Password, L"8vek3"}};
     }
     InstallOutcome Run() {
         FakeDatabase database(server_);
-        return InstallRun(fields_, database, prompt_, [this] { events_.push_back(L"script run"); })
-            .Run();
+        const auto probe = [&] { return ProbeTables(database, settings_); };
+        const auto runScript = [this] {
+            events_.push_back(L"script run");
+            return script_;
+        };
+        return InstallRun(settings_, probe, prompt_, runScript).Run();
     }
     bool Happened(const std::wstring& event) const {
         return std::find(events_.begin(), events_.end(), event) != events_.end();
@@ -50,7 +49,8 @@ class InstallRunTest : public ::testing::Test {
 
     FakeServer server_;
     FakePrompt prompt_;
-    testing::FakeFields fields_;
+    ConnectionSettings settings_{L"SQLHOST", L"QuillDB", L"quillmar", L"8vek3"};
+    ScriptOutcome script_;  // the log shown, unless a test says otherwise
     std::vector<std::wstring> events_;
 };
 
@@ -117,10 +117,32 @@ TEST_F(InstallRunTest, FailingClosesInPhaseTwoAreSkipped) {
 TEST_F(InstallRunTest, AConnectionThatCannotOpenIsReportedAndNothingElseHappens) {
     server_.openFailure = testing::kLoginFailed;
     EXPECT_EQ(Run(), InstallOutcome::ConnectionFailed);
-    EXPECT_EQ(events_.back(), L"report -2147217843 Login failed for user 'quillmar'.");
+    ASSERT_EQ(events_.back().rfind(L"report Could not connect to database QuillDB on server "
+                                   L"SQLHOST as quillmar.",
+                                   0),
+              0u)
+        << testing::Narrow(events_.back());
+    EXPECT_NE(events_.back().find(L"Login failed for user 'quillmar'."), std::wstring::npos);
+    EXPECT_NE(events_.back().find(L"0x80040E4D"), std::wstring::npos);
     EXPECT_FALSE(Happened(L"create recordset"));
     EXPECT_FALSE(Happened(L"script run"));
-    EXPECT_EQ(fields_.texts[Field::Password], L"8vek3");  // nothing typed is lost
+    // The connection was released before the operator reads the report.
+    EXPECT_EQ(After(L"connection release").size(), 1u);
+}
+
+TEST_F(InstallRunTest, AScriptRunThatShowsNoLogOfItsOwnIsReportedAndReturnsToTheDialog) {
+    script_.logPath = L"C:\\Temp\\TableScriptResults.log";
+    script_.result = ScriptOutcome::Result::NoLog;
+    EXPECT_EQ(Run(), InstallOutcome::NoLog);
+    ASSERT_EQ(After(L"script run").size(), 1u);
+    EXPECT_NE(After(L"script run")[0].find(L"neither sqlcmd nor osql"), std::wstring::npos);
+
+    events_.clear();
+    script_.result = ScriptOutcome::Result::OldLogKept;
+    script_.error = Error(ErrorNumber(0x80070005u), L"FileSystem", L"Access is denied.");
+    EXPECT_EQ(Run(), InstallOutcome::OldLogKept);
+    ASSERT_EQ(After(L"script run").size(), 1u);
+    EXPECT_NE(After(L"script run")[0].find(L"Access is denied."), std::wstring::npos);
 }
 
 TEST_F(InstallRunTest, AConnectionNotOpenEndsTheRunQuietly) {
@@ -136,11 +158,9 @@ TEST_F(InstallRunTest, NoRecordsetClosesAndReleasesTheConnection) {
               (std::vector<std::wstring>{L"connection close", L"connection release"}));
 }
 
-TEST_F(InstallRunTest, TheFieldsAreReadInOrderAtTheMomentOfTheRun) {
-    fields_.texts[Field::Password] = L"p;Initial Catalog=master";
+TEST_F(InstallRunTest, ConnectsWithTheSettingsAsGivenQuotedWhereNeeded) {
+    settings_.password = L"p;Initial Catalog=master";
     Run();
-    EXPECT_EQ(fields_.reads,
-              (std::vector<Field>{Field::Server, Field::Database, Field::User, Field::Password}));
     EXPECT_EQ(events_.at(1),
               L"connection open Provider=sqloledb;Data Source=SQLHOST;Initial Catalog=QuillDB;"
               L"User Id=quillmar;Password=\"p;Initial Catalog=master\" | user= | password= | "

@@ -5,28 +5,67 @@
 #include "common/error.h"
 #include "install/cmd_quoting.h"
 #include "support/command_line_models.h"
-#include "support/fakes.h"
 
 namespace vantle {
 namespace {
 
-const ToolSettings kPlain{L"SQLHOST\\Q1", L"quillmar", L"8vek3", L"QuillDB"};
+const ConnectionSettings kPlain{L"SQLHOST\\Q1", L"QuillDB", L"quillmar", L"8vek3"};
+using Overrides = EnvironmentOverrides;
 
-TEST(ToolLines, PlainValuesGiveTheExactLines) {
-    EXPECT_EQ(ToolCommandLine(ScriptTool::Primary, kPlain, L"C:\\Vantle", L"C:\\Temp"),
-              L"cmd.exe /c sqlcmd -S SQLHOST\\Q1 -U quillmar -P 8vek3 -d QuillDB "
+TEST(ToolLines, PlainValuesGiveTheExactLinesWithThePasswordInTheToolsOwnVariable) {
+    const ToolCommand sqlcmd =
+        ToolCommandFor(ScriptTool::Primary, kPlain, L"C:\\Vantle", L"C:\\Temp");
+    EXPECT_EQ(sqlcmd.commandLine,
+              L"cmd.exe /c sqlcmd -S SQLHOST\\Q1 -U quillmar -d QuillDB "
               L"-i \"C:\\Vantle\\TableScripts.sql\" -o \"C:\\Temp\\TableScriptResults.log\"");
-    EXPECT_EQ(ToolCommandLine(ScriptTool::Fallback, kPlain, L"C:\\Vantle", L"C:\\Temp"),
-              L"cmd.exe /c osql -S SQLHOST\\Q1 -U quillmar -P 8vek3 -d QuillDB "
+    EXPECT_EQ(sqlcmd.environment, (Overrides{{L"SQLCMDPASSWORD", L"8vek3"}}));
+
+    const ToolCommand osql =
+        ToolCommandFor(ScriptTool::Fallback, kPlain, L"C:\\Vantle", L"C:\\Temp");
+    EXPECT_EQ(osql.commandLine,
+              L"cmd.exe /c osql -S SQLHOST\\Q1 -U quillmar -d QuillDB "
               L"-i \"C:\\Vantle\\TableScripts.sql\" -o \"C:\\Temp\\TableScriptResults.log\"");
+    EXPECT_EQ(osql.environment, (Overrides{{L"OSQLPASSWORD", L"8vek3"}}));
+
     EXPECT_EQ(ViewerCommandLine(L"C:\\Temp"),
               L"cmd.exe /c start notepad \"C:\\Temp\\TableScriptResults.log\"");
 }
 
+TEST(ToolLines, AnEmptyPasswordIsGivenAsAnEmptyOptionSoTheToolNeverPrompts) {
+    ConnectionSettings empty = kPlain;
+    empty.password.clear();
+    const ToolCommand sqlcmd =
+        ToolCommandFor(ScriptTool::Primary, empty, L"C:\\Vantle", L"C:\\Temp");
+    EXPECT_EQ(sqlcmd.commandLine,
+              L"cmd.exe /c sqlcmd -S SQLHOST\\Q1 -U quillmar -P \"\" -d QuillDB "
+              L"-i \"C:\\Vantle\\TableScripts.sql\" -o \"C:\\Temp\\TableScriptResults.log\"");
+    EXPECT_TRUE(sqlcmd.environment.empty());
+    const auto afterCmd = testing::CmdModel(sqlcmd.commandLine.substr(11), {});
+    ASSERT_TRUE(afterCmd.has_value());
+    const auto args = testing::CrtArguments(*afterCmd);
+    ASSERT_GE(args.size(), 7u);
+    EXPECT_EQ(args[5], L"-P");
+    EXPECT_EQ(args[6], L"");
+}
+
+TEST(ToolLines, HostilePasswordsGoToTheVariableUnchangedAndNeverOntoTheLine) {
+    for (const wchar_t* password :
+         {L"p\"w%PATH%!x!^", L"=leading", L"a & b | c > d", L"%SQLCMDPASSWORD%", L"  blanks  ",
+          L"caf\u00e9 \u4e2d", L"-P secret", L"\"", L"line\r\nbreak"}) {
+        const ConnectionSettings s{L"S", L"D", L"U", password};
+        const ToolCommand command = ToolCommandFor(ScriptTool::Primary, s, L"C:\\V", L"C:\\T");
+        EXPECT_EQ(command.environment, (Overrides{{L"SQLCMDPASSWORD", password}}));
+        EXPECT_EQ(command.commandLine.find(L"-P"), std::wstring::npos);
+        EXPECT_EQ(command.commandLine.rfind(L"cmd.exe /c sqlcmd ", 0), 0u)
+            << "a '!' in the password is no longer on the line, so no /V:OFF for it";
+    }
+}
+
 TEST(ToolLines, FoldersWithSpacesStandInsideTheirQuotes) {
-    EXPECT_EQ(ToolCommandLine(ScriptTool::Primary, kPlain, L"C:\\Program Files (x86)\\Vantle",
-                              L"C:\\Users\\Jo Smith\\AppData\\Local\\Temp"),
-              L"cmd.exe /c sqlcmd -S SQLHOST\\Q1 -U quillmar -P 8vek3 -d QuillDB "
+    EXPECT_EQ(ToolCommandFor(ScriptTool::Primary, kPlain, L"C:\\Program Files (x86)\\Vantle",
+                             L"C:\\Users\\Jo Smith\\AppData\\Local\\Temp")
+                  .commandLine,
+              L"cmd.exe /c sqlcmd -S SQLHOST\\Q1 -U quillmar -d QuillDB "
               L"-i \"C:\\Program Files (x86)\\Vantle\\TableScripts.sql\" "
               L"-o \"C:\\Users\\Jo Smith\\AppData\\Local\\Temp\\TableScriptResults.log\"");
 }
@@ -39,41 +78,28 @@ TEST(ToolLines, FoldersAreJoinedUntrimmed) {
     EXPECT_EQ(ViewerCommandLine(L""), L"cmd.exe /c start notepad \"\\TableScriptResults.log\"");
 }
 
-TEST(ToolLines, SettingsAreReadInLineOrderAndAfresh) {
-    testing::FakeFields fields;
-    fields.texts = {{Field::Server, L"s"},
-                    {Field::Database, L"d"},
-                    {Field::User, L"u"},
-                    {Field::Password, L"p"}};
-    const ToolSettings first = ReadToolSettings(fields);
-    fields.texts[Field::Password] = L"changed";
-    const ToolSettings second = ReadToolSettings(fields);
-    EXPECT_EQ(first.password, L"p");
-    EXPECT_EQ(second.password, L"changed");
-    EXPECT_EQ(fields.reads,
-              (std::vector<Field>{Field::Server, Field::User, Field::Password, Field::Database,
-                                  Field::Server, Field::User, Field::Password, Field::Database}));
-}
-
 TEST(ToolLines, HostileValuesEachReachTheToolAsOneArgument) {
-    const ToolSettings hostile{L"srv & del /q *", L"", L"p\"w%PATH%!x!^", L"-d db (1)"};
+    const ConnectionSettings hostile{L"srv & del /q *", L"-d db (1)", L"", L"p\"w%PATH%!x!^"};
     const std::wstring line =
-        ToolCommandLine(ScriptTool::Primary, hostile, L"C:\\50% off", L"C:\\Tmp!");
+        ToolCommandFor(ScriptTool::Primary, hostile, L"C:\\50% off", L"C:\\Tmp!").commandLine;
     ASSERT_EQ(line.rfind(L"cmd.exe /V:OFF /c sqlcmd ", 0), 0u) << "a '!' needs /V:OFF";
     const auto afterCmd = testing::CmdModel(line.substr(18), {{L"PATH", L"X"}});
     ASSERT_TRUE(afterCmd.has_value());
-    EXPECT_EQ(testing::CrtArguments(*afterCmd),
-              (std::vector<std::wstring>{L"sqlcmd", L"-S", hostile.server, L"-U", hostile.login,
-                                         L"-P", hostile.password, L"-d", hostile.database, L"-i",
-                                         L"C:\\50% off\\TableScripts.sql", L"-o",
-                                         L"C:\\Tmp!\\TableScriptResults.log"}));
+    EXPECT_EQ(
+        testing::CrtArguments(*afterCmd),
+        (std::vector<std::wstring>{L"sqlcmd", L"-S", hostile.server, L"-U", hostile.login, L"-d",
+                                   hostile.database, L"-i", L"C:\\50% off\\TableScripts.sql", L"-o",
+                                   L"C:\\Tmp!\\TableScriptResults.log"}));
 }
 
-TEST(ToolLines, LineBreaksAnywhereRefuseTheLine) {
-    ToolSettings broken = kPlain;
-    broken.password = L"pw\r\nsqlcmd -Q \"drop table x\"";
-    EXPECT_THROW(ToolCommandLine(ScriptTool::Primary, broken, L"C:\\V", L"C:\\T"), Error);
-    EXPECT_THROW(ToolCommandLine(ScriptTool::Primary, kPlain, L"C:\\V\n", L"C:\\T"), Error);
+TEST(ToolLines, LineBreaksOnTheLineAndNulInThePasswordRefuseTheTool) {
+    ConnectionSettings broken = kPlain;
+    broken.server = L"srv\r\nsqlcmd -Q \"drop table x\"";
+    EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, broken, L"C:\\V", L"C:\\T"), Error);
+    broken = kPlain;
+    broken.password = std::wstring(L"pw\0x", 4);
+    EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, broken, L"C:\\V", L"C:\\T"), Error);
+    EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, kPlain, L"C:\\V\n", L"C:\\T"), Error);
     EXPECT_THROW(ViewerCommandLine(std::wstring(L"C:\\T\0x", 6)), Error);
 }
 

@@ -10,9 +10,9 @@ namespace vantle {
 namespace {
 
 using testing::FakeEnvironment;
-using testing::FakeFields;
 using testing::FakeFileSystem;
 using testing::FakeRunner;
+using Result = ScriptOutcome::Result;
 
 const std::wstring kLog = L"C:\\Temp\\TableScriptResults.log";
 const std::wstring kCmd = L"C:\\Windows\\system32\\cmd.exe";
@@ -22,10 +22,6 @@ class ScriptRunTest : public ::testing::Test {
     ScriptRunTest() {
         environment_.variables[L"TEMP"] = L"C:\\Temp";
         environment_.programFolder = L"C:\\Vantle";
-        fields_.texts = {{Field::Server, L"S"},
-                         {Field::Database, L"D"},
-                         {Field::User, L"U"},
-                         {Field::Password, L"P"}};
     }
 
     // Which programs ran, by the word after "/c".
@@ -38,44 +34,62 @@ class ScriptRunTest : public ::testing::Test {
         return programs;
     }
     // A tool that writes the result log as sqlcmd -o does.
-    void ToolWritesLog(const std::wstring& tool) {
-        runner_.onRun = [this, tool](const ProgramCommand& c) {
+    void ToolWritesLog(const std::wstring& tool, std::int32_t exitCode = 0) {
+        runner_.onRun = [this, tool, exitCode](const ProgramCommand& c) {
             if (c.commandLine.find(L"/c " + tool + L" ") != std::wstring::npos)
                 files_.files.insert(kLog);
-            return 0;
+            return exitCode;
         };
     }
-    void Run() { ScriptRun(fields_, environment_, files_, runner_).RunAll(); }
+    ScriptOutcome Run() {
+        return ScriptRun(settings_, environment_, files_, runner_,
+                         [this](ScriptTool tool) { announced_.push_back(ToolName(tool)); })
+            .RunAll();
+    }
 
-    FakeFields fields_;
+    ConnectionSettings settings_{L"S", L"D", L"U", L"P"};
     FakeEnvironment environment_;
     FakeFileSystem files_;
     FakeRunner runner_;
+    std::vector<std::wstring> announced_;
 };
 
 TEST_F(ScriptRunTest, PrimaryWritesTheLogSoTheFallbackIsNotRun) {
     ToolWritesLog(L"sqlcmd");
-    Run();
+    EXPECT_EQ(Run().result, Result::LogShown);
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"start"}));
+    EXPECT_EQ(announced_, std::vector<std::wstring>{L"sqlcmd"});
     EXPECT_EQ(runner_.runs.back().commandLine,
               L"cmd.exe /c start notepad \"C:\\Temp\\TableScriptResults.log\"");
     for (const ProgramCommand& run : runner_.runs) EXPECT_EQ(run.application, kCmd);
     EXPECT_EQ(runner_.styles, (std::vector<std::int32_t>{0, 0}));  // hidden
 }
 
-TEST_F(ScriptRunTest, NoLogAfterThePrimaryRunsTheFallbackWhateverTheExitCodes) {
-    runner_.onRun = [](const ProgramCommand&) { return 0; };  // "success", but no log
+TEST_F(ScriptRunTest, EveryInterpreterRunsInTheProgramFolderAndOnlyToolsGetThePassword) {
+    ToolWritesLog(L"osql");  // both tools run
     Run();
+    ASSERT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql", L"start"}));
+    for (const ProgramCommand& run : runner_.runs) EXPECT_EQ(run.currentFolder, L"C:\\Vantle");
+    EXPECT_EQ(runner_.runs[0].environment, (EnvironmentOverrides{{L"SQLCMDPASSWORD", L"P"}}));
+    EXPECT_EQ(runner_.runs[1].environment, (EnvironmentOverrides{{L"OSQLPASSWORD", L"P"}}));
+    EXPECT_TRUE(runner_.runs[2].environment.empty()) << "Notepad gets no password";
+    for (const ProgramCommand& run : runner_.runs)
+        EXPECT_EQ(run.commandLine.find(L" -P "), std::wstring::npos);
+}
+
+TEST_F(ScriptRunTest, NoLogAfterThePrimaryRunsTheFallbackWhateverTheExitCodes) {
+    ToolWritesLog(L"osql");  // sqlcmd "succeeds" but leaves no log
+    EXPECT_EQ(Run().result, Result::LogShown);
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql", L"start"}));
+    EXPECT_EQ(announced_, (std::vector<std::wstring>{L"sqlcmd", L"osql"}));
 
     runner_.runs.clear();
-    ToolWritesLog(L"sqlcmd");
-    runner_.onRun = [this, inner = runner_.onRun](const ProgramCommand& c) {
-        inner(c);
-        return 1;  // failed, but wrote its error text to the log
-    };
-    Run();
+    files_.files.clear();
+    ToolWritesLog(L"sqlcmd", 1);  // failed, but wrote its error text to the log
+    const ScriptOutcome outcome = Run();
+    EXPECT_EQ(outcome.result, Result::LogShown);
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"start"}));
+    EXPECT_EQ(outcome.primary.exitCode, 1);
 }
 
 TEST_F(ScriptRunTest, AnOldLogIsDeletedBeforeThePrimaryRuns) {
@@ -88,44 +102,69 @@ TEST_F(ScriptRunTest, AnOldLogIsDeletedBeforeThePrimaryRuns) {
     EXPECT_EQ(files_.log.at(1), L"delete " + kLog);
 }
 
-TEST_F(ScriptRunTest, AnUndeletableOldLogMeansNoFallback) {
+TEST_F(ScriptRunTest, AnOldLogThatCannotBeDeletedStopsTheRunBeforeAnyTool) {
     files_.files.insert(kLog);
     files_.failDelete = true;
-    Run();
+    const ScriptOutcome outcome = Run();
+    EXPECT_EQ(outcome.result, Result::OldLogKept);
+    EXPECT_EQ(outcome.logPath, kLog);
+    ASSERT_TRUE(outcome.error.has_value());
+    EXPECT_EQ(outcome.error->Description(), L"The file is in use.");
+    EXPECT_TRUE(runner_.runs.empty()) << "neither a tool nor Notepad may run";
+}
+
+TEST_F(ScriptRunTest, ADeletionThatFailsButLeavesNoLogDoesNotStopTheRun) {
+    // Gone by the time it was deleted (another program removed it): nothing stale to show.
+    files_.files.insert(kLog);
+    files_.failDelete = true;
+    files_.onDelete = [this] { files_.files.erase(kLog); };
+    ToolWritesLog(L"sqlcmd");
+    EXPECT_EQ(Run().result, Result::LogShown);
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"start"}));
+}
+
+TEST_F(ScriptRunTest, NoLogFromEitherToolIsReportedWithWhatBecameOfEachAndNoNotepad) {
+    runner_.onRun = [](const ProgramCommand& c) -> std::int32_t {
+        if (c.commandLine.find(L" osql ") != std::wstring::npos)
+            throw Error(1359, kSyncShellSource, L"An internal error occurred.");
+        return 9009;
+    };
+    const ScriptOutcome outcome = Run();
+    EXPECT_EQ(outcome.result, Result::NoLog);
+    EXPECT_EQ(outcome.logPath, kLog);
+    EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql"}));
+    EXPECT_EQ(outcome.primary.result, ToolRun::Result::Exited);
+    EXPECT_EQ(outcome.primary.exitCode, 9009);
+    EXPECT_EQ(outcome.fallback.result, ToolRun::Result::Failed);
+    ASSERT_TRUE(outcome.fallback.error.has_value());
+    EXPECT_EQ(outcome.fallback.error->Number(), 1359);
 }
 
 TEST_F(ScriptRunTest, FailingExistenceTestsLetTheGuardedStepsRun) {
     files_.failExists = true;
-    Run();
-    EXPECT_EQ(files_.log,
-              (std::vector<std::wstring>{L"exists " + kLog, L"delete " + kLog, L"exists " + kLog}));
+    EXPECT_EQ(Run().result, Result::LogShown);
+    EXPECT_EQ(files_.log, (std::vector<std::wstring>{L"exists " + kLog, L"delete " + kLog,
+                                                     L"exists " + kLog, L"exists " + kLog}));
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql", L"start"}));
 }
 
 TEST_F(ScriptRunTest, RunnerErrorsAreSwallowedAndTheNextStepRuns) {
-    runner_.onRun = [](const ProgramCommand&) -> std::int32_t {
+    runner_.onRun = [this](const ProgramCommand& c) -> std::int32_t {
+        if (c.commandLine.find(L" osql ") != std::wstring::npos) files_.files.insert(kLog);
         throw Error(kErrorShell, kSyncShellSource, kShellFailure);
     };
-    EXPECT_NO_THROW(Run());
+    EXPECT_EQ(Run().result, Result::LogShown);
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql", L"start"}));
 }
 
-TEST_F(ScriptRunTest, ARefusedValueSkipsBothToolsButNotTheViewer) {
-    fields_.texts[Field::Password] = L"a\nb";
-    EXPECT_NO_THROW(Run());
-    EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"start"}));
-}
-
-TEST_F(ScriptRunTest, EachToolLineReadsTheFieldsAfresh) {
-    runner_.onRun = [this](const ProgramCommand&) {
-        fields_.texts[Field::Database] = L"D2";
-        return 0;
-    };
-    Run();
-    ASSERT_EQ(runner_.runs.size(), 3u);
-    EXPECT_NE(runner_.runs[0].commandLine.find(L" -d D "), std::wstring::npos);
-    EXPECT_NE(runner_.runs[1].commandLine.find(L" -d D2 "), std::wstring::npos);
+TEST_F(ScriptRunTest, ARefusedValueSkipsBothToolsAndSaysWhy) {
+    settings_.server = L"a\nb";
+    const ScriptOutcome outcome = Run();
+    EXPECT_EQ(outcome.result, Result::NoLog);
+    EXPECT_TRUE(runner_.runs.empty());
+    EXPECT_TRUE(announced_.empty());
+    ASSERT_TRUE(outcome.primary.error.has_value());
+    EXPECT_NE(outcome.primary.error->Description().find(L"The server"), std::wstring::npos);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ class FakeFileSystem final : public FileSystem {
     }
     void Delete(const std::wstring& path) override {
         log.push_back(L"delete " + path);
+        if (onDelete) onDelete();
         if (failDelete) throw Error(32, L"FileSystem", L"The file is in use.");
         files.erase(path);
     }
@@ -28,6 +29,7 @@ class FakeFileSystem final : public FileSystem {
     std::set<std::wstring> files;
     bool failExists = false;
     bool failDelete = false;
+    std::function<void()> onDelete;
     mutable std::vector<std::wstring> log;
 };
 

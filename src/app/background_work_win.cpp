@@ -1,0 +1,50 @@
+#include "app/background_work_win.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <exception>
+
+#include "common/message_wait_win.h"
+#include "common/unique_handle_win.h"
+
+namespace vantle {
+namespace {
+
+struct Job {
+    const std::function<void()>& work;
+    std::exception_ptr failure;
+};
+
+DWORD WINAPI RunJob(void* parameter) {
+    auto* job = static_cast<Job*>(parameter);
+    // The multithreaded apartment needs no message loop on this thread; ADO's objects live
+    // in either kind.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    try {
+        job->work();
+    } catch (...) {
+        job->failure = std::current_exception();
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return 0;
+}
+
+}  // namespace
+
+void RunInBackground(const std::function<void()>& work) {
+    Job job{work, nullptr};
+    const UniqueHandle thread(CreateThread(nullptr, 0, &RunJob, &job, 0, nullptr));
+    if (!thread) {
+        // No thread to be had: do the work here, with the window still for a while, rather
+        // than not at all.
+        RunJob(&job);
+    } else {
+        WaitKeepingWindowsAlive(thread.Get());
+        // The wait only returns early when it fails; the job must be over before it goes.
+        WaitForSingleObject(thread.Get(), INFINITE);
+    }
+    if (job.failure) std::rethrow_exception(job.failure);
+}
+
+}  // namespace vantle

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/error.h"
+#include "install/connection_settings.h"
+#include "install/script_run.h"
+
+namespace vantle {
+
+// The texts of the error boxes an install run can end in, in the operator's terms: what
+// failed, why as the system or provider put it, and what to do before pressing OK again.
+
+// "0x80040E4D": how operators and support look such numbers up.
+std::wstring HexErrorNumber(std::int32_t number);
+
+std::wstring ConnectionFailureReport(const ConnectionSettings& settings, const Error& error);
+
+// An earlier run's log that could not be deleted.
+std::wstring OldLogReport(const ScriptOutcome& outcome);
+
+// Neither tool left a log: what became of each, and what the machine needs.
+std::wstring NoLogReport(const ScriptOutcome& outcome);
+
+}  // namespace vantle

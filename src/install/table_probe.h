@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+
+#include "common/error.h"
+#include "install/connection_settings.h"
+#include "install/database.h"
+
+namespace vantle {
+
+inline constexpr const wchar_t* kProbeQuery = L"select * from vantle";
+
+struct ProbeOutcome {
+    enum class Result {
+        Failed,         // the connection could not be opened (or set up): `error` says why
+        NotOpen,        // it opened, but its state is not open
+        NoRecordset,    // no recordset object could be created
+        TablesPresent,  // the probe query opened
+        TablesAbsent,   // the probe failed, whatever the reason
+    };
+    Result result = Result::Failed;
+    std::optional<Error> error;
+};
+
+// Connects and probes for the tables. Every database object is closed and released before it
+// returns, so the outcome can be acted on (a question, a tool run) with nothing held. Uses
+// only `database` and the calling thread, so it can run away from the window's thread.
+ProbeOutcome ProbeTables(Database& database, const ConnectionSettings& settings);
+
+}  // namespace vantle

@@ -1,0 +1,81 @@
+#include "install/install_reports.h"
+
+#include <gtest/gtest.h>
+
+#include "support/text.h"
+
+namespace vantle {
+namespace {
+
+const ConnectionSettings kSettings{L"SQLHOST\\Q1", L"QuillDB", L"quillmar", L"secret"};
+
+// Where `part` starts in `text`; fails the test when it is missing.
+size_t Find(const std::wstring& text, const std::wstring& part) {
+    const size_t at = text.find(part);
+    EXPECT_NE(at, std::wstring::npos) << testing::Narrow(part) << "\nin\n" << testing::Narrow(text);
+    return at;
+}
+
+TEST(Reports, ConnectionFailureSaysWhatFailedWhyTheNumberAndWhatToCheckInThatOrder) {
+    const Error error(ErrorNumber(0x80040E4Du), L"Microsoft OLE DB Provider for SQL Server",
+                      L"Login failed for user 'quillmar'.");
+    const std::wstring text = ConnectionFailureReport(kSettings, error);
+    EXPECT_EQ(text.rfind(L"Could not connect to database QuillDB on server SQLHOST\\Q1 as "
+                         L"quillmar.",
+                         0),
+              0u);
+    const size_t why = Find(text, L"Login failed for user 'quillmar'.");
+    const size_t number = Find(text, L"0x80040E4D (Microsoft OLE DB Provider for SQL Server)");
+    const size_t check = Find(text, L"server name");
+    EXPECT_LT(why, number);
+    EXPECT_LT(number, check);
+    for (const wchar_t* subject : {L"database", L"login", L"password", L"network"})
+        Find(text.substr(check), subject);
+    EXPECT_EQ(text.find(L"-2147217843"), std::wstring::npos) << "the decimal number confuses";
+    EXPECT_EQ(text.find(L"secret"), std::wstring::npos) << "the password is never shown";
+}
+
+TEST(Reports, NumbersAreEightUpperCaseHexDigits) {
+    EXPECT_EQ(HexErrorNumber(ErrorNumber(0x80040E4Du)), L"0x80040E4D");
+    EXPECT_EQ(HexErrorNumber(5), L"0x00000005");
+    EXPECT_EQ(HexErrorNumber(-1), L"0xFFFFFFFF");
+}
+
+TEST(Reports, AnOldLogNamesItsPathAndTheSystemsReason) {
+    ScriptOutcome outcome;
+    outcome.result = ScriptOutcome::Result::OldLogKept;
+    outcome.logPath = L"C:\\Temp\\TableScriptResults.log";
+    outcome.error = Error(ErrorNumber(0x80070005u), L"FileSystem", L"Access is denied.");
+    const std::wstring text = OldLogReport(outcome);
+    Find(text, L"C:\\Temp\\TableScriptResults.log");
+    Find(text, L"Access is denied.");
+    Find(text, L"OK again");
+}
+
+TEST(Reports, NoLogSaysWhatBecameOfEachToolInWords) {
+    ScriptOutcome outcome;
+    outcome.result = ScriptOutcome::Result::NoLog;
+    outcome.logPath = L"C:\\Temp\\TableScriptResults.log";
+    outcome.primary.result = ToolRun::Result::Exited;
+    outcome.primary.exitCode = 9009;
+    outcome.fallback.result = ToolRun::Result::Exited;
+    outcome.fallback.exitCode = 1;
+    std::wstring text = NoLogReport(outcome);
+    Find(text, L"C:\\Temp\\TableScriptResults.log");
+    const size_t sqlcmd = Find(text, L"sqlcmd: not found (cmd.exe exit code 9009)");
+    const size_t osql = Find(text, L"osql: ran and ended with exit code 1, but wrote no log");
+    EXPECT_LT(sqlcmd, osql);
+    Find(text,
+         L"SQL Server command-line tools (sqlcmd, or the older osql) must be installed "
+         L"and on PATH");
+
+    outcome.primary.result = ToolRun::Result::Failed;
+    outcome.primary.error = Error(1359, L"SyncShell", L"An internal error occurred.");
+    outcome.fallback = ToolRun{};
+    text = NoLogReport(outcome);
+    Find(text, L"sqlcmd: could not be started: An internal error occurred. (Error 0x0000054F");
+    Find(text, L"osql: not run.");
+}
+
+}  // namespace
+}  // namespace vantle
