@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <random>
 
 #include "common/environment_win.h"
@@ -35,16 +36,12 @@ class ScriptRunWinTest : public ::testing::Test {
         environment_.variables[L"TEMP"] = temp_.wstring();
         environment_.programFolder = program_.wstring();
         environment_.systemFolder = WindowsEnvironment().SystemFolder();
-        fields_.texts = {{Field::Server, L"SQLHOST\\Q1"},
-                         {Field::Database, L"QuillDB"},
-                         {Field::User, L"quillmar"},
-                         {Field::Password, L"8vek3"}};
     }
 
-    void Run() {
+    ScriptOutcome Run() {
         WindowsFileSystem files;
         ShellProcessRunner runner;
-        ScriptRun(fields_, environment_, files, runner).RunAll();
+        return ScriptRun(settings_, environment_, files, runner).RunAll();
     }
     std::vector<StandinCall> Calls(const std::wstring& tool) { return ReadCalls(records_, tool); }
     // Notepad is started through "start": the run does not wait for it.
@@ -54,11 +51,8 @@ class ScriptRunWinTest : public ::testing::Test {
     }
     std::filesystem::path Log() const { return temp_ / L"TableScriptResults.log"; }
     std::vector<std::wstring> ToolArgs() const {
-        return {L"-S", L"SQLHOST\\Q1",
-                L"-U", L"quillmar",
-                L"-P", L"8vek3",
-                L"-d", L"QuillDB",
-                L"-i", (program_ / L"TableScripts.sql").wstring(),
+        return {L"-S", L"SQLHOST\\Q1", L"-U", L"quillmar",
+                L"-d", L"QuillDB",     L"-i", (program_ / L"TableScripts.sql").wstring(),
                 L"-o", Log().wstring()};
     }
 
@@ -67,7 +61,7 @@ class ScriptRunWinTest : public ::testing::Test {
     std::filesystem::path temp_ = root_.Path() / L"Temp Folder";
     std::filesystem::path program_ = root_.Path() / L"Program (x86)";
     testing::FakeEnvironment environment_;
-    testing::FakeFields fields_;
+    ConnectionSettings settings_{L"SQLHOST\\Q1", L"QuillDB", L"quillmar", L"8vek3"};
     StandinSetup standins_{records_};
 };
 
@@ -77,13 +71,17 @@ std::vector<std::wstring> Tail(const StandinCall& call) {
 
 TEST_F(ScriptRunWinTest, PrimaryWritesTheLogSoOnlySqlcmdRunsAndNotepadGetsTheLog) {
     StandinSetup::Behave(L"sqlcmd", true, 1);  // failed, but its error text is in the log
-    Run();
+    EXPECT_EQ(Run().result, ScriptOutcome::Result::LogShown);
     ASSERT_EQ(Calls(L"sqlcmd").size(), 1u);
     EXPECT_EQ(Tail(Calls(L"sqlcmd")[0]), ToolArgs());
+    EXPECT_EQ(Calls(L"sqlcmd")[0].sqlcmdPassword, L"8vek3");
+    EXPECT_FALSE(Calls(L"sqlcmd")[0].wouldPrompt);
     EXPECT_TRUE(Calls(L"osql").empty());
     const auto notepad = NotepadCalls();
     ASSERT_EQ(notepad.size(), 1u);
     EXPECT_EQ(Tail(notepad[0]), std::vector<std::wstring>{Log().wstring()});
+    EXPECT_FALSE(notepad[0].sqlcmdPassword.has_value()) << "Notepad never gets the password";
+    EXPECT_EQ(notepad[0].currentFolder, program_.wstring());
     EXPECT_EQ(testing::ReadBytes(Log()), "sqlcmd wrote this\r\n");
 }
 
@@ -93,22 +91,86 @@ TEST_F(ScriptRunWinTest, NoLogFromSqlcmdRunsOsqlWithTheSameArguments) {
     ASSERT_EQ(Calls(L"sqlcmd").size(), 1u);
     ASSERT_EQ(Calls(L"osql").size(), 1u);
     EXPECT_EQ(Tail(Calls(L"osql")[0]), ToolArgs());
+    EXPECT_EQ(Calls(L"osql")[0].osqlPassword, L"8vek3");
+    EXPECT_FALSE(Calls(L"osql")[0].sqlcmdPassword.has_value());
+    EXPECT_FALSE(Calls(L"osql")[0].wouldPrompt);
     EXPECT_EQ(testing::ReadBytes(Log()), "osql wrote this\r\n");
     EXPECT_EQ(NotepadCalls().size(), 1u);
 }
 
-TEST_F(ScriptRunWinTest, NeitherToolPresentStillStartsNotepadOnTheLogPath) {
+TEST_F(ScriptRunWinTest, NeitherToolPresentEndsWithNoLogAndNoNotepad) {
     // Only notepad's stand-in on PATH: cmd.exe cannot find sqlcmd or osql.
     const TempDir onlyNotepad{L"np"};
     std::filesystem::copy_file(testing::StandinFolder() / L"notepad.exe",
                                onlyNotepad.Path() / L"notepad.exe");
     SetEnvironmentVariableW(L"PATH", (onlyNotepad.Win() + L";C:\\windows\\system32").c_str());
-    Run();
+    const ScriptOutcome outcome = Run();
+    EXPECT_EQ(outcome.result, ScriptOutcome::Result::NoLog);
+    EXPECT_EQ(outcome.primary.exitCode, 9009) << "cmd.exe's word for a program not found";
+    EXPECT_EQ(outcome.fallback.exitCode, 9009);
     EXPECT_TRUE(Calls(L"sqlcmd").empty());
     EXPECT_FALSE(std::filesystem::exists(Log()));
+    Sleep(1000);  // Notepad would have been started through "start", without waiting
+    EXPECT_TRUE(Calls(L"notepad").empty());
+}
+
+TEST_F(ScriptRunWinTest, AReadOnlyOldLogStopsTheRunBeforeAnyTool) {
+    testing::WriteBytes(Log(), "an earlier run's log");
+    SetFileAttributesW(Log().c_str(), FILE_ATTRIBUTE_READONLY);
+    const ScriptOutcome outcome = Run();
+    EXPECT_EQ(outcome.result, ScriptOutcome::Result::OldLogKept);
+    ASSERT_TRUE(outcome.error.has_value());
+    EXPECT_EQ(outcome.error->Number(), ErrorNumber(0x80070005u)) << "access denied";
+    EXPECT_EQ(testing::ReadBytes(Log()), "an earlier run's log");
+    Sleep(1000);
+    for (const wchar_t* tool : {L"sqlcmd", L"osql", L"notepad"}) EXPECT_TRUE(Calls(tool).empty());
+}
+
+TEST_F(ScriptRunWinTest, ToolsLyingInTheCurrentFolderAreNeverRun) {
+    // An operator who starts the program from a downloads folder or a share: cmd.exe looks in
+    // its current folder before PATH.
+    const TempDir downloads{L"dl"};
+    for (const wchar_t* tool : {L"sqlcmd.exe", L"osql.exe", L"notepad.exe"})
+        std::filesystem::copy_file(testing::StandinFolder() / tool, downloads.Path() / tool);
+    StandinSetup::Behave(L"osql", true);
+    wchar_t oldCurrent[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, oldCurrent);
+    SetCurrentDirectoryW(downloads.Win().c_str());
+    Run();
     const auto notepad = NotepadCalls();
-    ASSERT_EQ(notepad.size(), 1u);
-    EXPECT_EQ(Tail(notepad[0]), std::vector<std::wstring>{Log().wstring()});
+    SetCurrentDirectoryW(oldCurrent);
+    std::vector<StandinCall> all = Calls(L"sqlcmd");
+    for (const wchar_t* tool : {L"osql", L"notepad"})
+        for (const StandinCall& call : Calls(tool)) all.push_back(call);
+    ASSERT_EQ(all.size(), 3u);
+    for (const StandinCall& call : all) {
+        EXPECT_EQ(std::filesystem::path(call.programFile).parent_path(), testing::StandinFolder())
+            << testing::ToUtf8Text(call.programFile);
+        EXPECT_EQ(call.currentFolder, program_.wstring());
+    }
+}
+
+TEST_F(ScriptRunWinTest, ThePasswordTypedOverridesTheOperatorsOwnVariable) {
+    SetEnvironmentVariableW(L"SQLCMDPASSWORD", L"from the operator's profile");
+    StandinSetup::Behave(L"sqlcmd", true);
+    Run();
+    SetEnvironmentVariableW(L"SQLCMDPASSWORD", nullptr);
+    ASSERT_EQ(Calls(L"sqlcmd").size(), 1u);
+    EXPECT_EQ(Calls(L"sqlcmd")[0].sqlcmdPassword, L"8vek3");
+    wchar_t probe[8];
+    EXPECT_EQ(GetEnvironmentVariableW(L"OSQLPASSWORD", probe, 8), 0u);
+}
+
+TEST_F(ScriptRunWinTest, AnEmptyPasswordIsPassedAsAnEmptyOptionNotLeftToAPrompt) {
+    settings_.password.clear();
+    StandinSetup::Behave(L"sqlcmd", true);
+    Run();
+    ASSERT_EQ(Calls(L"sqlcmd").size(), 1u);
+    EXPECT_FALSE(Calls(L"sqlcmd")[0].wouldPrompt);
+    const auto args = Tail(Calls(L"sqlcmd")[0]);
+    ASSERT_GE(args.size(), 6u);
+    EXPECT_EQ(args[4], L"-P");
+    EXPECT_EQ(args[5], L"");
 }
 
 TEST_F(ScriptRunWinTest, AnOldLogIsDeletedFirstButAHiddenOneIsNotSeen) {
@@ -131,15 +193,23 @@ TEST_F(ScriptRunWinTest, ProgramFolderAtADriveRootGivesADoubledBackslash) {
     ASSERT_EQ(Calls(L"sqlcmd").size(), 1u);
     EXPECT_NE(Calls(L"sqlcmd")[0].commandLine.find(L"-i \"C:\\\\TableScripts.sql\""),
               std::wstring::npos);
-    EXPECT_EQ(Calls(L"sqlcmd")[0].args.at(10), L"C:\\\\TableScripts.sql");
+    EXPECT_EQ(Calls(L"sqlcmd")[0].args.at(8), L"C:\\\\TableScripts.sql");
 }
 
 TEST_F(ScriptRunWinTest, UnsetTempPutsTheLogInTheRootOfTheCurrentDrive) {
     environment_.variables.erase(L"TEMP");
-    Run();
-    ASSERT_EQ(Calls(L"sqlcmd").size(), 1u);
-    EXPECT_EQ(Calls(L"sqlcmd")[0].args.at(12), L"\\TableScriptResults.log");
+    StandinSetup::Behave(L"sqlcmd", true);
+    // The program and its tools then share the program folder's drive.
+    wchar_t oldCurrent[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, oldCurrent);
+    SetCurrentDirectoryW(program_.c_str());
+    const ScriptOutcome outcome = Run();
     const auto notepad = NotepadCalls();
+    DeleteFileW(L"\\TableScriptResults.log");
+    SetCurrentDirectoryW(oldCurrent);
+    EXPECT_EQ(outcome.result, ScriptOutcome::Result::LogShown);
+    ASSERT_EQ(Calls(L"sqlcmd").size(), 1u);
+    EXPECT_EQ(Calls(L"sqlcmd")[0].args.at(10), L"\\TableScriptResults.log");
     ASSERT_EQ(notepad.size(), 1u);
     EXPECT_EQ(Tail(notepad[0]), std::vector<std::wstring>{L"\\TableScriptResults.log"});
 }
@@ -162,25 +232,104 @@ TEST_F(ScriptRunWinTest, APlantedCmdExeIsNeverRun) {
     EXPECT_EQ(Calls(L"sqlcmd").size(), 1u);
 }
 
+// Passwords of every shape, through the real cmd.exe to the stand-ins: each reaches the tool's
+// own variable exactly and stands on no command line that was created.
+std::wstring GeneratedPassword(std::mt19937& random) {
+    static const std::wstring extra = L"\u00e9\u00fc\u00df\u4e2d\u0416\u20ac";
+    std::uniform_int_distribution<int> length(1, 128), printable(0x20, 0x7E), pick(0, 9);
+    std::wstring password;
+    const int target = length(random);
+    while (static_cast<int>(password.size()) < target) {
+        switch (pick(random)) {
+            case 0:
+                password += L"%PATH%";
+                break;
+            case 1:
+                password += L"!TEMP!";
+                break;
+            case 2:
+                password += extra[static_cast<size_t>(pick(random)) % extra.size()];
+                break;
+            default:
+                password += static_cast<wchar_t>(printable(random));
+        }
+    }
+    password.resize(static_cast<size_t>(target));
+    if (pick(random) == 0) password[0] = L'=';
+    return password;
+}
+
+class RecordingRunner final : public ProcessRunner {
+  public:
+    std::int32_t Run(const ProgramCommand& command, std::int32_t windowStyle) override {
+        lines.push_back(command.commandLine);
+        return real.Run(command, windowStyle);
+    }
+    ShellProcessRunner real;
+    std::vector<std::wstring> lines;
+};
+
+TEST_F(ScriptRunWinTest, FiveHundredGeneratedPasswordsReachTheToolOnlyThroughItsVariable) {
+    std::mt19937 random(88);
+    WindowsFileSystem files;
+    int retries = 0;
+    for (int i = 0; i < 500; ++i) {
+        settings_.password = GeneratedPassword(random);
+        const ScriptTool tool = i % 2 == 0 ? ScriptTool::Primary : ScriptTool::Fallback;
+        const std::wstring name = ToolName(tool);
+        SCOPED_TRACE(testing::ToUtf8Text(settings_.password));
+        RecordingRunner runner;
+        ScriptRun run(settings_, environment_, files, runner);
+        // A start the platform refused leaves no record: that, and only that, is tried again.
+        std::vector<StandinCall> calls;
+        for (int attempt = 0; attempt < 3 && calls.empty(); ++attempt) {
+            if (attempt > 0) ++retries;
+            run.RunTool(tool);
+            calls = Calls(name);
+        }
+        ASSERT_EQ(calls.size(), 1u);
+        const auto& received =
+            tool == ScriptTool::Primary ? calls[0].sqlcmdPassword : calls[0].osqlPassword;
+        ASSERT_EQ(received, settings_.password);
+        EXPECT_FALSE(calls[0].wouldPrompt);
+        std::vector<std::wstring> lines = runner.lines;
+        lines.push_back(calls[0].commandLine);
+        for (const std::wstring& line : lines) {
+            EXPECT_EQ(line.find(L" -P "), std::wstring::npos);
+            // Too short a password may stand in a line by chance.
+            if (settings_.password.size() >= 6) {
+                ASSERT_EQ(line.find(settings_.password), std::wstring::npos)
+                    << testing::ToUtf8Text(line);
+            }
+        }
+        std::filesystem::remove(records_ / (name + L".calls"));
+    }
+    std::cout << "password round trips retried: " << retries << "\n";
+}
+
 // Every field and both folders at once, through the real cmd.exe to the stand-in: each value
 // arrives as exactly one argument holding exactly its text, and nothing else runs.
 class RoundTrip : public ScriptRunWinTest {
   protected:
-    void Check(const ToolSettings& s, const std::wstring& programFolder,
+    void Check(const ConnectionSettings& s, const std::wstring& programFolder,
                const std::wstring& tempFolder) {
-        const std::wstring line =
-            ToolCommandLine(ScriptTool::Primary, s, programFolder, tempFolder);
-        ShellModule::SyncShell(ProgramCommand{environment_.systemFolder + L"\\cmd.exe", line},
-                               kWindowHidden);
+        const ToolCommand tool = ToolCommandFor(ScriptTool::Primary, s, programFolder, tempFolder);
+        const std::wstring& line = tool.commandLine;
+        ProgramCommand command(environment_.systemFolder + L"\\cmd.exe", line);
+        command.environment = tool.environment;
+        ShellModule::SyncShell(command, kWindowHidden);
         const auto calls = Calls(L"sqlcmd");
         ASSERT_EQ(calls.size(), 1u) << "line: " << testing::ToUtf8Text(line);
         SCOPED_TRACE("received: " + testing::ToUtf8Text(calls[0].commandLine));
-        const std::vector<std::wstring> expected{L"-S", s.server,
-                                                 L"-U", s.login,
-                                                 L"-P", s.password,
-                                                 L"-d", s.database,
-                                                 L"-i", ScriptPath(programFolder),
-                                                 L"-o", ResultLogPath(tempFolder)};
+        std::vector<std::wstring> expected{L"-S", s.server, L"-U", s.login};
+        if (s.password.empty()) {
+            expected.insert(expected.end(), {L"-P", L""});
+        } else {
+            EXPECT_EQ(calls[0].sqlcmdPassword, s.password);
+        }
+        EXPECT_FALSE(calls[0].wouldPrompt);
+        expected.insert(expected.end(), {L"-d", s.database, L"-i", ScriptPath(programFolder), L"-o",
+                                         ResultLogPath(tempFolder)});
         EXPECT_EQ(Tail(calls[0]), expected) << "line: " << testing::ToUtf8Text(line);
         // The tool's own C runtime splits the same way as CommandLineToArgvW did.
         const auto crt = testing::CrtArguments(calls[0].commandLine);
@@ -213,7 +362,7 @@ TEST_F(RoundTrip, KnownAttackStrings) {
           L"%TEMP%%PATH%", L"-Q \"drop table vantle\"", L"\u00e9t\u00e9 \u4e2d\u6587"}) {
         SCOPED_TRACE(testing::ToUtf8Text(value));
         Check({value, value, value, value}, L"C:\\V", L"C:\\T");
-        Check({L"s", L"u", L"p", L"d"}, std::wstring(L"C:\\") + value,
+        Check({L"s", L"d", L"u", L"p"}, std::wstring(L"C:\\") + value,
               std::wstring(L"C:\\") + value);
     }
 }
@@ -222,7 +371,7 @@ TEST_F(RoundTrip, FiveHundredRandomHardValuesInEveryPlace) {
     std::mt19937 random(4711);
     for (int i = 0; i < 500; ++i) {
         const auto next = [&] { return testing::RandomHardValue(random, 10); };
-        const ToolSettings s{next(), next(), next(), next()};
+        const ConnectionSettings s{next(), next(), next(), next()};
         const std::wstring programFolder = next(), tempFolder = next();
         Check(s, programFolder, tempFolder);
         if (HasFatalFailure() || HasFailure()) break;

@@ -2,8 +2,8 @@
 // name; what it does depends on the name it runs under.
 //
 // As a tool it appends one line to %VANTLE_FAKE_RECORD_DIR%\<name>.calls: its raw command
-// line, its current folder, the password variables it inherited, whether it would have
-// prompted for a password, then its arguments as CommandLineToArgvW splits them, each
+// line, its current folder and program file, the password variables it inherited, whether it would
+// have prompted for a password, then its arguments as CommandLineToArgvW splits them, each
 // hex-encoded UTF-8. Like the real tools, sqlcmd takes its password from -P, else from
 // SQLCMDPASSWORD, and osql from -P, else from OSQLPASSWORD; with neither, the real tool would
 // prompt on a console nobody sees, so the stand-in records that, writes no log and exits 1.
@@ -53,9 +53,13 @@ std::wstring CurrentFolder() {
     return std::wstring(buffer, GetCurrentDirectoryW(MAX_PATH * 4, buffer));
 }
 
-std::wstring OwnName() {
+std::wstring OwnPath() {
     wchar_t path[MAX_PATH * 4];
-    std::wstring name(path, GetModuleFileNameW(nullptr, path, MAX_PATH * 4));
+    return std::wstring(path, GetModuleFileNameW(nullptr, path, MAX_PATH * 4));
+}
+
+std::wstring OwnName() {
+    std::wstring name = OwnPath();
     name = name.substr(name.find_last_of(L"\\/") + 1);
     name = name.substr(0, name.rfind(L'.'));
     for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
@@ -112,10 +116,12 @@ int wmain() {
 
     // Each field starts with a letter so that an empty value still leaves a field: x the
     // command line and then each argument, d the current folder, s and o the inherited
-    // SQLCMDPASSWORD and OSQLPASSWORD (absent when unset), p when it would have prompted.
+    // SQLCMDPASSWORD and OSQLPASSWORD (absent when unset), p when it would have prompted, m the
+    // program file that ran.
     std::string record = "x";
     record += vantle::testing::ToHex(Utf8(GetCommandLineW()));
     record += " d" + vantle::testing::ToHex(Utf8(CurrentFolder()));
+    record += " m" + vantle::testing::ToHex(Utf8(OwnPath()));
     if (IsSet(L"SQLCMDPASSWORD"))
         record += " s" + vantle::testing::ToHex(Utf8(Variable(L"SQLCMDPASSWORD")));
     if (IsSet(L"OSQLPASSWORD"))

@@ -29,6 +29,9 @@ std::vector<StandinCall> ReadCalls(const std::filesystem::path& recordFolder,
                 case 'd':
                     call.currentFolder = value;
                     break;
+                case 'm':
+                    call.programFile = value;
+                    break;
                 case 's':
                     call.sqlcmdPassword = value;
                     break;

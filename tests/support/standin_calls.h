@@ -12,6 +12,7 @@ struct StandinCall {
     std::wstring commandLine;
     std::vector<std::wstring> args;  // as CommandLineToArgvW split them, argv[0] included
     std::wstring currentFolder;
+    std::wstring programFile;                    // which copy of the stand-in ran
     std::optional<std::wstring> sqlcmdPassword;  // SQLCMDPASSWORD as inherited, if set
     std::optional<std::wstring> osqlPassword;    // OSQLPASSWORD as inherited, if set
     bool wouldPrompt = false;  // no -P and no password variable: the real tool would hang

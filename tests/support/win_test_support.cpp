@@ -130,6 +130,7 @@ struct WindowSearch {
     DWORD processId;
     const std::wstring* caption;
     HWND found;
+    const wchar_t* windowClass = nullptr;
 };
 
 BOOL CALLBACK MatchTopWindow(HWND window, LPARAM context) {
@@ -138,6 +139,7 @@ BOOL CALLBACK MatchTopWindow(HWND window, LPARAM context) {
     GetWindowThreadProcessId(window, &owner);
     if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
     if (!search->caption->empty() && WindowText(window) != *search->caption) return TRUE;
+    if (search->windowClass != nullptr && ClassName(window) != search->windowClass) return TRUE;
     search->found = window;
     return FALSE;
 }
@@ -147,6 +149,18 @@ BOOL CALLBACK MatchTopWindow(HWND window, LPARAM context) {
 HWND WaitForTopWindow(DWORD processId, const std::wstring& caption,
                       std::chrono::milliseconds timeout) {
     WindowSearch search{processId, &caption, nullptr};
+    WaitUntil(
+        [&] {
+            EnumWindows(&MatchTopWindow, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeout);
+    return search.found;
+}
+
+HWND WaitForMessageBox(DWORD processId, const std::wstring& title,
+                       std::chrono::milliseconds timeout) {
+    WindowSearch search{processId, &title, nullptr, L"#32770"};
     WaitUntil(
         [&] {
             EnumWindows(&MatchTopWindow, reinterpret_cast<LPARAM>(&search));

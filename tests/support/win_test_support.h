@@ -69,6 +69,10 @@ class ChildProcess {
 HWND WaitForTopWindow(DWORD processId, const std::wstring& caption,
                       std::chrono::milliseconds timeout);
 
+// Polls for a visible message box (dialog class "#32770") of `processId` with that title.
+HWND WaitForMessageBox(DWORD processId, const std::wstring& title,
+                       std::chrono::milliseconds timeout);
+
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 
