@@ -6,7 +6,7 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The command line is ignored: everything comes from the profile files and the operator.
-    const vantle::ComApartment com;
+    // ADO is used on a thread of its own, which sets up its own COM apartment.
     vantle::AdoDatabase database;
     vantle::RunSetupApp(instance, database);
 }
