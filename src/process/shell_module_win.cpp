@@ -29,7 +29,7 @@ ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
         const DWORD error = GetLastError();
         throw Error(static_cast<std::int32_t>(error), kSyncShellSource, SystemMessage(error));
     }
-    CloseHandle(info.hThread);
+    const UniqueHandle thread(info.hThread);  // never used: closed at once
     Started started;
     started.processId = info.dwProcessId;
     started.keepAlive.Reset(info.hProcess);
