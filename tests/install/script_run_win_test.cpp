@@ -16,6 +16,7 @@
 #include "support/command_line_models.h"
 #include "support/fakes.h"
 #include "support/standin_calls.h"
+#include "support/start_retries_win.h"
 #include "support/win_test_support.h"
 
 namespace vantle {
@@ -170,8 +171,12 @@ class RoundTrip : public ScriptRunWinTest {
                const std::wstring& tempFolder) {
         const std::wstring line =
             ToolCommandLine(ScriptTool::Primary, s, programFolder, tempFolder);
-        ShellModule::SyncShell(ProgramCommand{environment_.systemFolder + L"\\cmd.exe", line},
-                               kWindowHidden);
+        retries_.Run(
+            [&] {
+                ShellModule::SyncShell(
+                    ProgramCommand{environment_.systemFolder + L"\\cmd.exe", line}, kWindowHidden);
+            },
+            [&] { return !Calls(L"sqlcmd").empty(); });
         const auto calls = Calls(L"sqlcmd");
         ASSERT_EQ(calls.size(), 1u) << "line: " << testing::ToUtf8Text(line);
         SCOPED_TRACE("received: " + testing::ToUtf8Text(calls[0].commandLine));
@@ -204,6 +209,7 @@ class RoundTrip : public ScriptRunWinTest {
 
     TempDir cwd_{L"cwd"};
     wchar_t oldCurrent_[MAX_PATH] = {};
+    testing::StartRetries retries_;
 };
 
 TEST_F(RoundTrip, KnownAttackStrings) {

@@ -69,6 +69,10 @@ class ChildProcess {
 HWND WaitForTopWindow(DWORD processId, const std::wstring& caption,
                       std::chrono::milliseconds timeout);
 
+// How many kernel handles this process holds, found by asking about every handle value in
+// turn. GetProcessHandleCount cannot be used for this: Wine always answers 0.
+DWORD OpenHandleCount();
+
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 
