@@ -10,16 +10,19 @@ endfunction()
 add_library(vantle_win_test_support STATIC
   support/command_line_models.cpp
   support/standin_calls.cpp
+  support/start_retries_win.cpp
   support/win_test_support.cpp
 )
 target_include_directories(vantle_win_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(vantle_win_test_support PUBLIC vantle_win gtest)
 
 add_executable(vantle_win_tests
+  common/environment_win_test.cpp
   install/ado_database_win_test.cpp
   install/script_run_win_test.cpp
   process/sync_shell_win_test.cpp
   profile/ini_read_win_test.cpp
+  support/start_retries_win_test.cpp
 )
 target_link_libraries(vantle_win_tests PRIVATE vantle_win_test_support gtest_main)
 add_test(NAME windows COMMAND vantle_win_tests)

@@ -2,9 +2,18 @@
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 namespace vantle {
+
+WindowsEnvironment::WindowsEnvironment()
+    : moduleFileName_([](wchar_t* buffer, unsigned long size) {
+          return GetModuleFileNameW(nullptr, buffer, size);
+      }) {}
+
+WindowsEnvironment::WindowsEnvironment(ModuleFileName moduleFileName)
+    : moduleFileName_(std::move(moduleFileName)) {}
 
 std::wstring WindowsEnvironment::Variable(const std::wstring& name) const {
     std::vector<wchar_t> buffer(256);
@@ -22,8 +31,7 @@ std::wstring WindowsEnvironment::ProgramFolder() const {
     // GetModuleFileNameW truncates silently; grow until the whole path fits.
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length = moduleFileName_(buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return L"";
         if (length < buffer.size()) return FolderOfFile(std::wstring(buffer.data(), length));
         buffer.resize(buffer.size() * 2);

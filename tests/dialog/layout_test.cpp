@@ -5,6 +5,8 @@
 #include <set>
 #include <string>
 
+#include "support/design_layout.h"
+
 namespace vantle {
 namespace {
 
@@ -31,6 +33,27 @@ TEST(ControlLayout, MatchesTheDesignAt96Dpi) {
     EXPECT_EQ(ToPixels(kControls[7].twips, 96), (PixelRect{8, 168, 225, 21}));   // txtPassword
     EXPECT_EQ(ToPixels(kControls[8].twips, 96), (PixelRect{264, 136, 97, 25}));  // cmdCancel
     EXPECT_EQ(ToPixels(kControls[9].twips, 96), (PixelRect{264, 168, 97, 25}));  // cmdOK
+}
+
+TEST(ControlLayout, EveryControlStandsWhereTheDesignPutsItAt96120And144Dpi) {
+    using testing::Placement;
+    ASSERT_EQ(kControls.size(), testing::kDesign.size());
+    for (std::size_t i = 0; i < kControls.size(); ++i) {
+        const ControlDesign& control = kControls[i];
+        SCOPED_TRACE(std::to_string(i));
+        EXPECT_EQ(std::wstring(control.name), testing::kDesign[i].name) << "tab order";
+        const TwipsRect& t = control.twips;
+        EXPECT_EQ((Placement{t.left, t.top, t.width, t.height}), testing::kDesign[i].twips);
+        for (const testing::PixelDesign& design : testing::kPixelDesigns) {
+            const PixelRect r = ToPixels(t, design.dpi);
+            EXPECT_EQ((Placement{r.left, r.top, r.width, r.height}), design.controls[i])
+                << design.dpi << " DPI";
+        }
+    }
+    for (const testing::PixelDesign& design : testing::kPixelDesigns) {
+        EXPECT_EQ(TwipsToPixels(kClientWidthTwips, design.dpi), design.clientWidth);
+        EXPECT_EQ(TwipsToPixels(kClientHeightTwips, design.dpi), design.clientHeight);
+    }
 }
 
 TEST(ControlLayout, EdgesStayConsistentAtEveryScale) {

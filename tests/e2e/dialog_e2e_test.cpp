@@ -6,7 +6,9 @@
 
 #include <filesystem>
 
+#include "common/unique_handle_win.h"
 #include "dialog/layout.h"
+#include "support/design_layout.h"
 #include "support/win_test_support.h"
 
 namespace vantle {
@@ -59,11 +61,28 @@ class DialogTest : public ::testing::Test {
 };
 
 // Where `control` stands in the form's client area.
-PixelRect PlacementOf(HWND control, HWND form) {
+testing::Placement PlacementOf(HWND control, HWND form) {
     RECT r;
     GetWindowRect(control, &r);
     MapWindowPoints(HWND_DESKTOP, form, reinterpret_cast<POINT*>(&r), 2);
-    return PixelRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+// The client area and every control, in window order, against the worked-out pixels.
+void ExpectDesignedLayout(HWND form, const testing::PixelDesign& design) {
+    SCOPED_TRACE(std::to_string(design.dpi) + " DPI");
+    RECT client;
+    GetClientRect(form, &client);
+    EXPECT_EQ(client.right, design.clientWidth);
+    EXPECT_EQ(client.bottom, design.clientHeight);
+    std::size_t index = 0;
+    for (HWND control = GetWindow(form, GW_CHILD); control != nullptr;
+         control = GetWindow(control, GW_HWNDNEXT), ++index) {
+        ASSERT_LT(index, design.controls.size()) << "more controls than designed";
+        EXPECT_EQ(PlacementOf(control, form), design.controls[index])
+            << testing::ToUtf8Text(testing::kDesign[index].name);
+    }
+    EXPECT_EQ(index, design.controls.size());
 }
 
 TEST_F(DialogTest, OpensFilledFromTheProfilesWithTheDesignedLayout) {
@@ -105,14 +124,9 @@ TEST_F(DialogTest, OpensFilledFromTheProfilesWithTheDesignedLayout) {
                 EXPECT_EQ(WindowText(control), design.caption);
                 break;
         }
-        EXPECT_EQ(PlacementOf(control, form), ToPixels(design.twips, 96));
         control = GetWindow(control, GW_HWNDNEXT);
     }
-
-    RECT client;
-    GetClientRect(form, &client);
-    EXPECT_EQ(client.right, 372);
-    EXPECT_EQ(client.bottom, 199);
+    ExpectDesignedLayout(form, testing::kPixelDesigns[0]);
 
     // Focus starts in the server field.
     GUITHREADINFO gui{};
@@ -150,16 +164,12 @@ class DisplayDpi {
 };
 
 TEST_F(DialogTest, KeepsItsPhysicalSizeAtHigherDpi) {
-    for (const int dpi : {120, 144}) {
-        const DisplayDpi display(static_cast<DWORD>(dpi));
+    for (const testing::PixelDesign& design :
+         {testing::kPixelDesigns[1], testing::kPixelDesigns[2]}) {
+        const DisplayDpi display(static_cast<DWORD>(design.dpi));
         const HWND form = Start();
         ASSERT_NE(form, nullptr);
-        RECT client;
-        GetClientRect(form, &client);
-        EXPECT_EQ(client.right, TwipsToPixels(kClientWidthTwips, dpi)) << dpi;
-        EXPECT_EQ(client.bottom, TwipsToPixels(kClientHeightTwips, dpi)) << dpi;
-        EXPECT_EQ(PlacementOf(GetDlgItem(form, kIdOk), form), ToPixels(kControls[9].twips, dpi))
-            << dpi;
+        ExpectDesignedLayout(form, design);
         PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
         ExpectEndsNormally();
     }
@@ -230,6 +240,39 @@ TEST_F(DialogTest, TheCloseBoxEndsTheProgram) {
     ASSERT_NE(form, nullptr);
     PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
     ExpectEndsNormally();
+}
+
+// The dialog's focus as its own thread sees it.
+GUITHREADINFO GuiOf(HWND form) {
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &gui);
+    return gui;
+}
+
+TEST_F(DialogTest, TheFocusStaysInThePasswordFieldAcrossDeactivation) {
+    const HWND form = Start();
+    ASSERT_NE(form, nullptr);
+    const HWND password = GetDlgItem(form, kIdPassword);
+    PostMessageW(password, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    PostMessageW(password, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+    ASSERT_TRUE(testing::WaitUntil([&] { return GuiOf(form).hwndFocus == password; }, 10s));
+
+    // Another window, this test's own, takes the foreground, then the dialog gets it back.
+    const UniqueWindow other(CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0,
+                                             50, 50, nullptr, nullptr, nullptr, nullptr));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        SetForegroundWindow(other.Get());
+        ASSERT_TRUE(testing::WaitUntil([&] { return GuiOf(form).hwndActive != form; }, 10s))
+            << "the dialog was not deactivated";
+        SetForegroundWindow(form);
+        ASSERT_TRUE(testing::WaitUntil([&] { return GuiOf(form).hwndActive == form; }, 10s))
+            << "the dialog was not activated again";
+        // Once a message sent after the activation is answered, the activation was handled.
+        SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_BLOCK, 5000, nullptr);
+        EXPECT_EQ(GuiOf(form).hwndFocus, password);
+    }
 }
 
 TEST_F(DialogTest, EnterPressesNothingAndTypedTextStays) {

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <random>
 
 #include "common/environment_win.h"
@@ -17,6 +16,7 @@
 #include "support/command_line_models.h"
 #include "support/fakes.h"
 #include "support/standin_calls.h"
+#include "support/start_retries_win.h"
 #include "support/win_test_support.h"
 
 namespace vantle {
@@ -272,7 +272,7 @@ class RecordingRunner final : public ProcessRunner {
 TEST_F(ScriptRunWinTest, FiveHundredGeneratedPasswordsReachTheToolOnlyThroughItsVariable) {
     std::mt19937 random(88);
     WindowsFileSystem files;
-    int retries = 0;
+    testing::StartRetries retries;
     for (int i = 0; i < 500; ++i) {
         settings_.password = GeneratedPassword(random);
         const ScriptTool tool = i % 2 == 0 ? ScriptTool::Primary : ScriptTool::Fallback;
@@ -280,13 +280,13 @@ TEST_F(ScriptRunWinTest, FiveHundredGeneratedPasswordsReachTheToolOnlyThroughIts
         SCOPED_TRACE(testing::ToUtf8Text(settings_.password));
         RecordingRunner runner;
         ScriptRun run(settings_, environment_, files, runner);
-        // A start the platform refused leaves no record: that, and only that, is tried again.
-        std::vector<StandinCall> calls;
-        for (int attempt = 0; attempt < 3 && calls.empty(); ++attempt) {
-            if (attempt > 0) ++retries;
-            run.RunTool(tool);
-            calls = Calls(name);
-        }
+        retries.Run(
+            [&] {
+                const ToolRun ran = run.RunTool(tool);
+                if (ran.error) throw *ran.error;
+            },
+            [&] { return !Calls(name).empty(); });
+        const std::vector<StandinCall> calls = Calls(name);
         ASSERT_EQ(calls.size(), 1u);
         const auto& received =
             tool == ScriptTool::Primary ? calls[0].sqlcmdPassword : calls[0].osqlPassword;
@@ -304,7 +304,6 @@ TEST_F(ScriptRunWinTest, FiveHundredGeneratedPasswordsReachTheToolOnlyThroughIts
         }
         std::filesystem::remove(records_ / (name + L".calls"));
     }
-    std::cout << "password round trips retried: " << retries << "\n";
 }
 
 // Every field and both folders at once, through the real cmd.exe to the stand-in: each value
@@ -317,7 +316,8 @@ class RoundTrip : public ScriptRunWinTest {
         const std::wstring& line = tool.commandLine;
         ProgramCommand command(environment_.systemFolder + L"\\cmd.exe", line);
         command.environment = tool.environment;
-        ShellModule::SyncShell(command, kWindowHidden);
+        retries_.Run([&] { ShellModule::SyncShell(command, kWindowHidden); },
+                     [&] { return !Calls(L"sqlcmd").empty(); });
         const auto calls = Calls(L"sqlcmd");
         ASSERT_EQ(calls.size(), 1u) << "line: " << testing::ToUtf8Text(line);
         SCOPED_TRACE("received: " + testing::ToUtf8Text(calls[0].commandLine));
@@ -353,6 +353,7 @@ class RoundTrip : public ScriptRunWinTest {
 
     TempDir cwd_{L"cwd"};
     wchar_t oldCurrent_[MAX_PATH] = {};
+    testing::StartRetries retries_;
 };
 
 TEST_F(RoundTrip, KnownAttackStrings) {

@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <vector>
+
 #include "process/shell_module_win.h"
 #include "support/standin_calls.h"
+#include "support/start_retries_win.h"
 #include "support/win_test_support.h"
 
 namespace vantle {
@@ -60,17 +65,28 @@ TEST(SyncShell, AProgramThatCannotBeStartedRaisesTheSystemsError) {
     }
 }
 
-// Real platform calls, but the ones a test names fail.
+struct ProcessHandle {
+    HANDLE handle;
+    DWORD processId;  // of the process it was opened to
+};
+
+// Real platform calls, but the ones a test names fail. Remembers every handle it hands to
+// SyncShell, so that a test can see each one closed.
 class FailingPlatform : public ProcessPlatform {
   public:
     bool noProcessId = false, openFails = false, exitCodeFails = false;
+    std::vector<ProcessHandle> handedOut;
     Started Start(const ProgramCommand& command, std::int32_t windowStyle) override {
         Started started = ProcessPlatform::Start(command, windowStyle);
+        handedOut.push_back({started.keepAlive.Get(), started.processId});
         if (noProcessId) started.processId = 0;
         return started;
     }
     HANDLE Open(DWORD processId) override {
-        return openFails ? nullptr : ProcessPlatform::Open(processId);
+        if (openFails) return nullptr;
+        const HANDLE process = ProcessPlatform::Open(processId);
+        handedOut.push_back({process, processId});
+        return process;
     }
     bool GetExitCode(HANDLE process, DWORD* exitCode) override {
         if (!exitCodeFails) return ProcessPlatform::GetExitCode(process, exitCode);
@@ -94,26 +110,101 @@ TEST(SyncShell, RaisesItsThreeErrorsWithFixedNumbersAndTexts) {
                 L"Failed to retrieve exit code, error 5");
 }
 
+// Still open. A closed value the platform has since given to another object (the product
+// runs on for a moment after closing its keep-alive handle) is closed as far as we are
+// concerned: it no longer leads to the same process.
+bool IsOpen(const ProcessHandle& process) {
+    DWORD flags = 0;
+    SetLastError(ERROR_SUCCESS);
+    if (GetHandleInformation(process.handle, &flags))
+        return GetProcessId(process.handle) == process.processId;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    return false;
+}
+
+// How many of the handles `platform` handed out are still open. Call it right after the call
+// that closed them, before anything else can open a handle and be given a closed one's value.
+long StillOpen(const FailingPlatform& platform) {
+    std::vector<bool> open;
+    for (const ProcessHandle& handle : platform.handedOut) open.push_back(IsOpen(handle));
+    return std::count(open.begin(), open.end(), true);
+}
+
+// Runs one SyncShell call with `platform`, expects the `expected` handles it was handed all
+// closed, and returns the Error the call raised, if any.
+std::optional<Error> CallAndExpectClosed(testing::StartRetries& retries, FailingPlatform& platform,
+                                         const ProgramCommand& command, std::size_t expected) {
+    platform.handedOut.clear();
+    const std::optional<Error> error =
+        retries.Catch([&] { ShellModule::SyncShell(command, 0, platform); });
+    EXPECT_EQ(StillOpen(platform), 0) << "a handle was left open";
+    EXPECT_EQ(platform.handedOut.size(), expected);
+    return error;
+}
+
 TEST(SyncShell, LeavesNoHandleOpenOnAnyPath) {
-    const auto handles = [] {
-        DWORD count = 0;
-        GetProcessHandleCount(GetCurrentProcess(), &count);
-        return count;
-    };
-    // Warm up whatever the first calls allocate once (loader, console, heaps).
-    ShellModule::SyncShell(Child(L"exit 0"), 0);
+    testing::StartRetries retries;
+    FailingPlatform real;
     FailingPlatform noExitCode;
     noExitCode.exitCodeFails = true;
     FailingPlatform noOpen;
     noOpen.openFails = true;
-    const DWORD before = handles();
+    FailingPlatform noId;
+    noId.noProcessId = true;
+    const auto everyPath = [&] {
+        // Started: the keep-alive handle and SyncShell's own.
+        EXPECT_FALSE(CallAndExpectClosed(retries, real, Child(L"exit 1"), 2));
+        auto error = CallAndExpectClosed(retries, noExitCode, Child(L"exit 0"), 2);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->Number(), kErrorExitCode);
+        // Never opened or no identifier: only the keep-alive handle, which must go as well.
+        error = CallAndExpectClosed(retries, noOpen, Child(L"exit 0"), 1);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->Number(), kErrorOpenProcess);
+        error = CallAndExpectClosed(retries, noId, Child(L"exit 0"), 1);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->Number(), kErrorShell);
+        // Not started: nothing is handed out.
+        error = CallAndExpectClosed(retries, real, {L"", L"no-such-program-4711.exe"}, 0);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->Number(), ERROR_FILE_NOT_FOUND);
+    };
+    // Warm up whatever the first calls of each path allocate once (loader, console, heaps,
+    // message tables).
+    everyPath();
+    const DWORD before = testing::OpenHandleCount();
+    for (int i = 0; i < 25 && !HasFatalFailure(); ++i) everyPath();
+    EXPECT_EQ(testing::OpenHandleCount(), before);
+}
+
+// The checks above are worth only as much as their ability to see a leak: a platform that
+// keeps the handle it hands out open (SyncShell closes a copy) must move both.
+TEST(SyncShell, TheHandleChecksSeeALeak) {
+    class LeakingPlatform : public FailingPlatform {
+      public:
+        std::vector<UniqueHandle> leaked;
+        HANDLE Open(DWORD processId) override {
+            leaked.emplace_back(FailingPlatform::Open(processId));
+            HANDLE copy = nullptr;
+            DuplicateHandle(GetCurrentProcess(), leaked.back().Get(), GetCurrentProcess(), &copy, 0,
+                            FALSE, DUPLICATE_SAME_ACCESS);
+            return copy;
+        }
+    };
+    testing::StartRetries retries;
+    LeakingPlatform leaking;
+    leaking.exitCodeFails = true;
+    retries.Catch([&] { ShellModule::SyncShell(Child(L"exit 0"), 0, leaking); });
+    leaking.leaked.clear();
+    const DWORD before = testing::OpenHandleCount();
     for (int i = 0; i < 25; ++i) {
-        ShellModule::SyncShell(Child(L"exit 1"), 0);
-        EXPECT_THROW(ShellModule::SyncShell(Child(L"exit 0"), 0, noExitCode), Error);
-        EXPECT_THROW(ShellModule::SyncShell(Child(L"exit 0"), 0, noOpen), Error);
-        EXPECT_THROW(ShellModule::SyncShell(L"no-such-program-4711.exe", 0), Error);
+        leaking.handedOut.clear();
+        retries.Catch([&] { ShellModule::SyncShell(Child(L"exit 0"), 0, leaking); });
+        EXPECT_EQ(StillOpen(leaking), 1);
     }
-    EXPECT_EQ(handles(), before);
+    EXPECT_EQ(testing::OpenHandleCount(), before + 25);
+    leaking.leaked.clear();
+    EXPECT_EQ(testing::OpenHandleCount(), before);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/win_test_support.h"
 
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -168,6 +169,16 @@ HWND WaitForMessageBox(DWORD processId, const std::wstring& title,
         },
         timeout);
     return search.found;
+}
+
+DWORD OpenHandleCount() {
+    // Handle values are multiples of 4; a test process holds far fewer than 16384 of them.
+    DWORD count = 0;
+    for (std::uintptr_t value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
 }
 
 std::wstring WindowText(HWND window) {

@@ -73,6 +73,10 @@ HWND WaitForTopWindow(DWORD processId, const std::wstring& caption,
 HWND WaitForMessageBox(DWORD processId, const std::wstring& title,
                        std::chrono::milliseconds timeout);
 
+// How many kernel handles this process holds, found by asking about every handle value in
+// turn. GetProcessHandleCount cannot be used for this: Wine always answers 0.
+DWORD OpenHandleCount();
+
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 
