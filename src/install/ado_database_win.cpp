@@ -2,10 +2,9 @@
 
 #include <windows.h>
 #include <oleauto.h>
-#include <wrl/client.h>
-// ADO's own interface declarations. MinGW-w64's copy needs -fpermissive in C++ (set for this
-// file alone in CMakeLists.txt); Windows SDK's compiles as it is.
-#include <msado15.h>
+
+#include <memory>
+#include <utility>
 
 #include "common/error.h"
 #include "process/shell_module_win.h"
@@ -14,12 +13,6 @@ namespace vantle {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-// ADO's class identifiers (msado15.dll), as in ADO's own type library.
-constexpr CLSID kClsidConnection = {
-    0x00000514, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
-constexpr CLSID kClsidRecordset = {
-    0x00000535, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
 
 // SysAllocStringLen, failing the way everything else here fails.
 BSTR AllocateBstr(const std::wstring& text) {
@@ -72,12 +65,6 @@ std::wstring FromBstr(BSTR text) {
     throw Error(static_cast<std::int32_t>(hr), source, description);
 }
 
-// ADO's interface identifiers; MinGW's uuid library does not carry them.
-constexpr IID kIidConnection = {
-    0x00000550, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
-constexpr IID kIidRecordset = {
-    0x00000556, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
-
 template <typename Interface>
 ComPtr<Interface> CreateAdoObject(const CLSID& classId, const IID& interfaceId,
                                   const wchar_t* source) {
@@ -109,9 +96,7 @@ constexpr const wchar_t* kRecordsetSource = L"ADODB.Recordset";
 
 class AdoConnection final : public Connection {
   public:
-    AdoConnection()
-        : object_(CreateAdoObject<_ADOConnection>(kClsidConnection, kIidConnection,
-                                                  kConnectionSource)) {}
+    explicit AdoConnection(ComPtr<ado::Connection15> object) : object_(std::move(object)) {}
     void Open(const std::wstring& connectionString, const std::wstring& userId,
               const std::wstring& password, std::int32_t options) override {
         const Bstr text(connectionString), user(userId), secret(password);
@@ -126,22 +111,18 @@ class AdoConnection final : public Connection {
     IDispatch* Dispatch() const { return object_.Get(); }
 
   private:
-    ComPtr<_ADOConnection> object_;
+    ComPtr<ado::Connection15> object_;
 };
 
 class AdoRecordset final : public Recordset {
   public:
-    AdoRecordset()
-        : object_(
-              CreateAdoObject<_ADORecordset>(kClsidRecordset, kIidRecordset, kRecordsetSource)) {}
+    explicit AdoRecordset(ComPtr<ado::Recordset15> object) : object_(std::move(object)) {}
     void Open(const std::wstring& source, Connection& activeConnection, std::int32_t cursorType,
               std::int32_t lockType, std::int32_t options) override {
         Variant query(source);
         Variant connection(static_cast<AdoConnection&>(activeConnection).Dispatch());
-        Check(
-            object_->Open(*query.Get(), *connection.Get(), static_cast<CursorTypeEnum>(cursorType),
-                          static_cast<LockTypeEnum>(lockType), options),
-            kRecordsetSource);
+        Check(object_->Open(*query.Get(), *connection.Get(), cursorType, lockType, options),
+              kRecordsetSource);
     }
     std::int32_t State() override {
         LONG state = 0;
@@ -151,18 +132,28 @@ class AdoRecordset final : public Recordset {
     void Close() override { Check(object_->Close(), kRecordsetSource); }
 
   private:
-    ComPtr<_ADORecordset> object_;
+    ComPtr<ado::Recordset15> object_;
 };
 
 }  // namespace
 
+std::unique_ptr<Connection> AdaptAdoConnection(ComPtr<ado::Connection15> object) {
+    return std::make_unique<AdoConnection>(std::move(object));
+}
+
+std::unique_ptr<Recordset> AdaptAdoRecordset(ComPtr<ado::Recordset15> object) {
+    return std::make_unique<AdoRecordset>(std::move(object));
+}
+
 std::unique_ptr<Connection> AdoDatabase::CreateConnection() {
-    return std::make_unique<AdoConnection>();
+    return AdaptAdoConnection(CreateAdoObject<ado::Connection15>(
+        ado::kClsidConnection, ado::kIidConnection, kConnectionSource));
 }
 
 std::unique_ptr<Recordset> AdoDatabase::CreateRecordset() {
     try {
-        return std::make_unique<AdoRecordset>();
+        return AdaptAdoRecordset(CreateAdoObject<ado::Recordset15>(
+            ado::kClsidRecordset, ado::kIidRecordset, kRecordsetSource));
     } catch (const Error&) {
         return nullptr;  // "no recordset could be created"
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <wrl/client.h>
+
+#include "install/ado_interfaces_win.h"
 #include "install/database.h"
 
 namespace vantle {
@@ -11,6 +14,11 @@ class AdoDatabase final : public Database {
     std::unique_ptr<Connection> CreateConnection() override;
     std::unique_ptr<Recordset> CreateRecordset() override;
 };
+
+// The adapters over ADO objects that already exist: what AdoDatabase makes, or a test's
+// stand-in that records the calls.
+std::unique_ptr<Connection> AdaptAdoConnection(Microsoft::WRL::ComPtr<ado::Connection15> object);
+std::unique_ptr<Recordset> AdaptAdoRecordset(Microsoft::WRL::ComPtr<ado::Recordset15> object);
 
 // Initialises COM for the dialog's thread (single-threaded apartment) for its lifetime.
 class ComApartment {

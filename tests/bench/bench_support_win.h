@@ -1,0 +1,60 @@
+#pragma once
+
+// Helpers shared by the benchmarks: timing, medians, and starting a process the way Wine
+// allows.
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "support/win_test_support.h"
+
+namespace vantle::bench {
+
+inline double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 /
+           static_cast<double>(frequency.QuadPart);
+}
+
+inline LARGE_INTEGER Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now;
+}
+
+inline double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Wine now and then refuses a CreateProcess with ERROR_INTERNAL_ERROR (1359). Such a start is
+// tried again, and counted, instead of ending the bench or leaving a hole in a figure.
+inline constexpr DWORD kRefusedByWine = ERROR_INTERNAL_ERROR;
+inline constexpr int kMaxRetries = 20;
+
+inline testing::ChildProcess StartRetrying(const std::filesystem::path& exe,
+                                           const std::wstring& commandLine,
+                                           const testing::EnvironmentOverrides& overrides,
+                                           int& retries) {
+    const std::string refused = ": " + std::to_string(kRefusedByWine);
+    for (int attempt = 0;; ++attempt) {
+        try {
+            return testing::ChildProcess::Start(exe, commandLine, overrides);
+        } catch (const std::runtime_error& error) {
+            const std::string what = error.what();
+            const bool wasRefused =
+                what.size() >= refused.size() &&
+                what.compare(what.size() - refused.size(), refused.size(), refused) == 0;
+            if (!wasRefused || attempt == kMaxRetries) throw;
+            ++retries;
+        }
+    }
+}
+
+}  // namespace vantle::bench

@@ -1,0 +1,163 @@
+// Figures for scripts/bench: the time from pressing OK until the script tool starts, against a
+// bare CreateProcess of the same cmd.exe line from here; and the program's peak working set
+// while the tool runs. The program is VantleSetupHarness, the real dialog, processes and files
+// with the in-process stand-in database (tables absent), since no SQL Server runs here. Prints
+// figures; asserts nothing.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support_win.h"
+#include "dialog/layout.h"
+#include "install/script_commands.h"
+#include "support/standin_calls.h"
+#include "support/win_test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using vantle::bench::Milliseconds;
+using vantle::bench::Now;
+using vantle::testing::BinFolder;
+using vantle::testing::WriteBytes;
+namespace fs = std::filesystem;
+
+// The folders and profiles of one installed machine, as the end-to-end tests make them.
+class Machine {
+  public:
+    Machine() {
+        for (const auto& folder : {windir_, install_, temp_, records_})
+            fs::create_directories(folder);
+        WriteBytes(windir_ / L"console.ini", "[console]\r\nPath=" + install_.string() + "\r\n");
+        WriteBytes(install_ / L"QVN.ini", "[Database]\r\nServer=SQLHOST\r\nDatabase=QuillDB\r\n");
+    }
+
+    vantle::testing::EnvironmentOverrides Environment(int toolSleepMs) const {
+        wchar_t path[32767];
+        GetEnvironmentVariableW(L"PATH", path, 32767);
+        return {{L"windir", windir_.wstring()},
+                {L"TEMP", temp_.wstring()},
+                {L"PATH", vantle::testing::StandinFolder().wstring() + L";" + path},
+                {L"VANTLE_FAKE_RECORD_DIR", records_.wstring()},
+                {L"VANTLE_FAKE_DB", std::wstring(L"absent")},
+                {L"VANTLE_FAKE_SQLCMD_LOG", std::wstring(L"write")},
+                {L"VANTLE_FAKE_SQLCMD_SLEEP", std::to_wstring(toolSleepMs)}};
+    }
+
+    // The line the program gives cmd.exe for these plain settings.
+    std::wstring ToolLine() const {
+        return L"cmd.exe /c sqlcmd -S SQLHOST -U quillmar -P 8vek3 -d QuillDB -i \"" +
+               (BinFolder() / vantle::kScriptFileName).wstring() + L"\" -o \"" + Log().wstring() +
+               L"\"";
+    }
+
+    // The stand-in sqlcmd writes its record first thing: its appearance is the tool's start.
+    bool WaitForToolStart(std::chrono::milliseconds timeout) const {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (GetFileAttributesW(ToolRecord().c_str()) == INVALID_FILE_ATTRIBUTES) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            Sleep(1);
+        }
+        return true;
+    }
+
+    void Forget() const {
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(records_, ignored))
+            fs::remove(entry, ignored);
+        fs::remove(Log(), ignored);
+    }
+
+  private:
+    fs::path ToolRecord() const { return records_ / L"sqlcmd.calls"; }
+    fs::path Log() const { return temp_ / vantle::kResultLogName; }
+
+    vantle::testing::TempDir root_{L"okbench"};
+    fs::path windir_ = root_.Path() / L"Windows";
+    fs::path install_ = root_.Path() / L"Quill";
+    fs::path temp_ = root_.Path() / L"Temp";
+    fs::path records_ = root_.Path() / L"records";
+};
+
+int retries = 0;
+
+struct OkRun {
+    bool toolStarted = false;
+    double okToToolMs = 0;
+    SIZE_T peakWorkingSet = 0;  // read while the tool still runs
+};
+
+OkRun PressOk(const Machine& machine, int toolSleepMs) {
+    machine.Forget();
+    const auto exe = BinFolder() / L"VantleSetupHarness.exe";
+    auto program = vantle::bench::StartRetrying(exe, L"\"" + exe.wstring() + L"\"",
+                                                machine.Environment(toolSleepMs), retries);
+    const HWND form = vantle::testing::WaitForTopWindow(program.Id(), L"Setup Vantle Tables", 60s);
+    OkRun run;
+    if (form == nullptr) return run;
+    WaitForInputIdle(program.Handle(), 60000);
+    const LARGE_INTEGER pressed = Now();
+    PostMessageW(GetDlgItem(form, vantle::kIdOk), BM_CLICK, 0, 0);
+    run.toolStarted = machine.WaitForToolStart(60s);
+    run.okToToolMs = Milliseconds(pressed, Now());
+    if (toolSleepMs > 0) Sleep(static_cast<DWORD>(toolSleepMs / 2));
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(program.Handle(), &counters, sizeof counters))
+        run.peakWorkingSet = counters.PeakWorkingSetSize;
+    program.WaitForExit(60s);
+    return run;
+}
+
+// The same tool line started straight from here, timed to the same moment.
+double BareToolStart(const Machine& machine) {
+    machine.Forget();
+    wchar_t system[MAX_PATH];
+    const fs::path cmd =
+        fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"cmd.exe";
+    const LARGE_INTEGER started = Now();
+    auto tool =
+        vantle::bench::StartRetrying(cmd, machine.ToolLine(), machine.Environment(0), retries);
+    const bool toolStarted = machine.WaitForToolStart(60s);
+    const double ms = Milliseconds(started, Now());
+    tool.WaitForExit(60s);
+    return toolStarted ? ms : -1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const int runs = std::max(argc > 1 ? _wtoi(argv[1]) : 20, 20);
+    const Machine machine;
+    PressOk(machine, 0);  // warm the file cache
+    BareToolStart(machine);
+    std::vector<double> okMs, bareMs;
+    int lost = 0;
+    for (int i = 0; i < runs; ++i) {  // alternating, so that a neighbour's load falls on both
+        const OkRun run = PressOk(machine, 0);
+        const double bare = BareToolStart(machine);
+        if (!run.toolStarted || bare < 0) {
+            ++lost;
+            continue;
+        }
+        okMs.push_back(run.okToToolMs);
+        bareMs.push_back(bare);
+    }
+    const OkRun slow = PressOk(machine, 2000);
+    const double ok = vantle::bench::Median(okMs), bare = vantle::bench::Median(bareMs);
+    std::printf("ok_to_tool_runs: %d\n", runs);
+    std::printf("ok_to_tool_ms_median: %.1f\n", ok);
+    std::printf("bare_tool_start_ms_median: %.1f\n", bare);
+    std::printf("ok_to_tool_ratio: %.3f\n", bare > 0 ? ok / bare : 0.0);
+    std::printf("ok_to_tool_runs_lost: %d\n", lost);
+    std::printf("peak_working_set_during_tool_kib: %llu\n",
+                static_cast<unsigned long long>(slow.peakWorkingSet / 1024));
+    std::printf("tool_retries_after_1359: %d\n", retries);
+    return 0;
+}
