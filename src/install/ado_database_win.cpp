@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "common/error.h"
-#include "process/shell_module_win.h"
+#include "common/system_message_win.h"
 
 namespace vantle {
 namespace {
