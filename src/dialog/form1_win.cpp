@@ -41,12 +41,12 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
     RegisterClassExW(&windowClass);
 }
 
-// The designed label rectangles reach a row or two into the field below them (at 144 DPI
-// two), and a label paints its whole client area, over the top of that field's frame. Each
-// label keeps its designed rectangle and its place just before its field in the window order
-// (which is how screen readers name the field), but the rows another control covers are made
-// non-client, where the label paints nothing. A window region would not do: statics draw with
-// their parent's clipping, and that ignores the region.
+// The designed label rectangles reach one row (two at 144 DPI) into the field below them, and
+// a label paints its whole client area, over the top of that field's frame. Each label keeps
+// its designed rectangle and its place just before its field in the window order (which is how
+// screen readers name the field), but the rows another control covers become non-client, where
+// the label paints nothing. A window region would not do: the static class draws with its
+// parent's clipping (CS_PARENTDC), which leaves the region out.
 constexpr wchar_t kStaticProcProperty[] = L"VantleStaticProc";
 constexpr wchar_t kCoveredRowsProperty[] = L"VantleCoveredRows";
 
