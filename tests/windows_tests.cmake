@@ -29,6 +29,7 @@ add_test(NAME windows COMMAND vantle_win_tests)
 
 add_executable(vantle_e2e_tests
   e2e/dialog_e2e_test.cpp
+  e2e/field_border_e2e_test.cpp
   e2e/install_e2e_test.cpp
 )
 target_link_libraries(vantle_e2e_tests PRIVATE vantle_win_test_support gtest_main)

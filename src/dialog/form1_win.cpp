@@ -6,6 +6,8 @@
 #include "dialog/layout.h"
 #include "common/message_wait_win.h"
 
+#include <algorithm>
+
 namespace vantle {
 namespace {
 
@@ -38,6 +40,44 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
     windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     windowClass.lpszClassName = kWindowClass;
     RegisterClassExW(&windowClass);
+}
+
+// The designed label rectangles reach one row (two at 144 DPI) into the field below them, and
+// a label paints its whole client area, over the top of that field's frame. Each label keeps
+// its designed rectangle and its place just before its field in the window order (which is how
+// screen readers name the field), but the rows another control covers become non-client, where
+// the label paints nothing. A window region would not do: the static class draws with its
+// parent's clipping (CS_PARENTDC), which leaves the region out.
+constexpr wchar_t kStaticProcProperty[] = L"VantleStaticProc";
+constexpr wchar_t kCoveredRowsProperty[] = L"VantleCoveredRows";
+
+LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto staticProc = reinterpret_cast<WNDPROC>(GetPropW(label, kStaticProcProperty));
+    const LRESULT result = CallWindowProcW(staticProc, label, message, wParam, lParam);
+    if (message == WM_NCCALCSIZE) {
+        // Both forms of the message start with the client rectangle being computed.
+        auto* client = reinterpret_cast<RECT*>(lParam);
+        const auto covered = reinterpret_cast<INT_PTR>(GetPropW(label, kCoveredRowsProperty));
+        client->bottom = std::max(client->top, client->bottom - static_cast<LONG>(covered));
+    } else if (message == WM_NCDESTROY) {
+        RemovePropW(label, kStaticProcProperty);
+        RemovePropW(label, kCoveredRowsProperty);
+    }
+    return result;
+}
+
+// How many of the label's bottom rows other controls cover at `dpi`.
+int CoveredBottomRows(const ControlDesign& label, int dpi) {
+    const PixelRect own = ToPixels(label.twips, dpi);
+    int rows = 0;
+    for (const ControlDesign& other : kControls) {
+        if (other.kind == ControlKind::Label) continue;
+        const PixelRect r = ToPixels(other.twips, dpi);
+        const bool overlaps = r.left < own.left + own.width && own.left < r.left + r.width &&
+                              r.top < own.top + own.height && own.top < r.top + r.height;
+        if (overlaps) rows = std::max(rows, own.top + own.height - r.top);
+    }
+    return rows;
 }
 
 }  // namespace
@@ -111,6 +151,11 @@ void Form1::CreateControls() {
         if (design.kind == ControlKind::TextField || design.kind == ControlKind::PasswordField) {
             SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // 0 = the largest limit there is
         }
+        if (design.kind == ControlKind::Label) {
+            SetPropW(control, kStaticProcProperty,
+                     reinterpret_cast<HANDLE>(GetWindowLongPtrW(control, GWLP_WNDPROC)));
+            SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LabelProc));
+        }
         if (design.kind == ControlKind::PasswordField) {
             // Visual styles would show a bullet; the dialog shows "*" for every character.
             SendMessageW(control, EM_SETPASSWORDCHAR, kPasswordChar, 0);
@@ -125,8 +170,13 @@ void Form1::ApplyLayout(UINT dpi) {
     for (const ControlDesign& design : kControls) {
         const PixelRect r = ToPixels(design.twips, scale);
         const HWND control = Control(design.id);
+        if (design.kind == ControlKind::Label) {
+            const INT_PTR covered = CoveredBottomRows(design, scale);
+            SetPropW(control, kCoveredRowsProperty, reinterpret_cast<HANDLE>(covered));
+        }
+        // Frame changed: a label's client area depends on the DPI, not only on its size.
         SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
     }
 }

@@ -9,6 +9,7 @@
 #include "common/unique_handle_win.h"
 #include "dialog/layout.h"
 #include "support/design_layout.h"
+#include "support/display_dpi_win.h"
 #include "support/win_test_support.h"
 
 namespace vantle {
@@ -18,6 +19,7 @@ using namespace std::chrono_literals;
 using testing::BinFolder;
 using testing::ChildProcess;
 using testing::ClassName;
+using testing::DisplayDpi;
 using testing::TempDir;
 using testing::WaitForTopWindow;
 using testing::WindowText;
@@ -134,34 +136,6 @@ TEST_F(DialogTest, OpensFilledFromTheProfilesWithTheDesignedLayout) {
     ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(form, nullptr), &gui));
     EXPECT_EQ(gui.hwndFocus, GetDlgItem(form, kIdServer));
 }
-
-// The display's DPI as the platform reads it for each new process (LogPixels).
-class DisplayDpi {
-  public:
-    explicit DisplayDpi(DWORD dpi) {
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
-                        KEY_READ | KEY_WRITE, nullptr, &key_, nullptr);
-        DWORD size = sizeof old_;
-        hadOld_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
-        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                       sizeof dpi);
-    }
-    ~DisplayDpi() {
-        if (hadOld_) {
-            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_),
-                           sizeof old_);
-        } else {
-            RegDeleteValueW(key_, L"LogPixels");
-        }
-        RegCloseKey(key_);
-    }
-
-  private:
-    HKEY key_ = nullptr;
-    DWORD old_ = 0;
-    bool hadOld_ = false;
-};
 
 TEST_F(DialogTest, KeepsItsPhysicalSizeAtHigherDpi) {
     for (const testing::PixelDesign& design :
