@@ -66,20 +66,6 @@ LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lPara
     return result;
 }
 
-// How many of the label's bottom rows other controls cover at `dpi`.
-int CoveredBottomRows(const ControlDesign& label, int dpi) {
-    const PixelRect own = ToPixels(label.twips, dpi);
-    int rows = 0;
-    for (const ControlDesign& other : kControls) {
-        if (other.kind == ControlKind::Label) continue;
-        const PixelRect r = ToPixels(other.twips, dpi);
-        const bool overlaps = r.left < own.left + own.width && own.left < r.left + r.width &&
-                              r.top < own.top + own.height && own.top < r.top + r.height;
-        if (overlaps) rows = std::max(rows, own.top + own.height - r.top);
-    }
-    return rows;
-}
-
 }  // namespace
 
 Form1::Form1(HINSTANCE instance, const ProfileReader& profiles, const Environment& environment,

@@ -80,4 +80,20 @@ constexpr std::array<ControlDesign, 10> kControls{{
 
 constexpr wchar_t kPasswordChar = L'*';
 
+// How many of a label's bottom pixel rows other controls cover at `dpi`: the designed labels
+// reach 15 twips into the field below them, which rounds to one or two rows.
+constexpr int CoveredBottomRows(const ControlDesign& label, int dpi) {
+    const PixelRect own = ToPixels(label.twips, dpi);
+    int rows = 0;
+    for (const ControlDesign& other : kControls) {
+        if (other.kind == ControlKind::Label) continue;
+        const PixelRect r = ToPixels(other.twips, dpi);
+        const bool overlaps = r.left < own.left + own.width && own.left < r.left + r.width &&
+                              r.top < own.top + own.height && own.top < r.top + r.height;
+        const int covered = own.top + own.height - r.top;
+        if (overlaps && covered > rows) rows = covered;
+    }
+    return rows;
+}
+
 }  // namespace vantle

@@ -79,5 +79,17 @@ TEST(ControlLayout, IdsAreUniqueAndOnlyCancelUsesADialogCommand) {
     EXPECT_EQ(ids.count(1), 0u);
 }
 
+TEST(ControlLayout, EachLabelLosesExactlyTheRowsItsFieldCovers) {
+    // Label bottom 375 twips against field top 360 (and so on down the column): 25 against 24
+    // pixels at 96 DPI, 31 against 30 at 120, 38 (37.5 rounded up) against 36 at 144.
+    for (const ControlDesign& c : kControls) {
+        if (c.kind != ControlKind::Label) continue;
+        SCOPED_TRACE(std::string(c.name, c.name + std::char_traits<wchar_t>::length(c.name)));
+        EXPECT_EQ(CoveredBottomRows(c, 96), 1);
+        EXPECT_EQ(CoveredBottomRows(c, 120), 1);
+        EXPECT_EQ(CoveredBottomRows(c, 144), 2);
+    }
+}
+
 }  // namespace
 }  // namespace vantle
