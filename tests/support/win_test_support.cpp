@@ -145,11 +145,7 @@ BOOL CALLBACK MatchTopWindow(HWND window, LPARAM context) {
     return FALSE;
 }
 
-}  // namespace
-
-HWND WaitForTopWindow(DWORD processId, const std::wstring& caption,
-                      std::chrono::milliseconds timeout) {
-    WindowSearch search{processId, &caption, nullptr};
+HWND WaitForWindow(WindowSearch search, std::chrono::milliseconds timeout) {
     WaitUntil(
         [&] {
             EnumWindows(&MatchTopWindow, reinterpret_cast<LPARAM>(&search));
@@ -159,16 +155,16 @@ HWND WaitForTopWindow(DWORD processId, const std::wstring& caption,
     return search.found;
 }
 
+}  // namespace
+
+HWND WaitForTopWindow(DWORD processId, const std::wstring& caption,
+                      std::chrono::milliseconds timeout) {
+    return WaitForWindow(WindowSearch{processId, &caption, nullptr}, timeout);
+}
+
 HWND WaitForMessageBox(DWORD processId, const std::wstring& title,
                        std::chrono::milliseconds timeout) {
-    WindowSearch search{processId, &title, nullptr, L"#32770"};
-    WaitUntil(
-        [&] {
-            EnumWindows(&MatchTopWindow, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        },
-        timeout);
-    return search.found;
+    return WaitForWindow(WindowSearch{processId, &title, nullptr, L"#32770"}, timeout);
 }
 
 DWORD OpenHandleCount() {
