@@ -47,7 +47,7 @@ void RunSetupApp(HINSTANCE instance, Database& database) {
             return script.RunAll();
         };
         InstallRun run(settings, probe, prompt, runScript);
-        // The program ends with the busy caption still up: it was busy until the end.
+        // Back to the dialog for every other outcome, reported or quiet; OK may be pressed again.
         if (run.Run() == InstallOutcome::ScriptRun) form.CloseAndEnd();
     };
     Form1 form(instance, profiles, environment, cmdOK);
