@@ -25,6 +25,33 @@ using testing::WaitForTopWindow;
 using testing::WindowText;
 using testing::WriteBytes;
 
+struct BoxContents {
+    HWND box = nullptr;
+    std::wstring text;
+    bool hasIcon = false;
+    std::vector<int> buttons;
+    int defaultButton = 0;
+};
+
+BoxContents ReadMessageBox(HWND box) {
+    BoxContents contents;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const std::wstring cls = testing::ClassName(child);
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+            contents.buttons.push_back(GetDlgCtrlID(child));
+            if ((style & 0x0F) == BS_DEFPUSHBUTTON) contents.defaultButton = GetDlgCtrlID(child);
+        } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
+            if ((style & SS_TYPEMASK) == SS_ICON) {
+                contents.hasIcon = contents.hasIcon || SendMessageW(child, STM_GETICON, 0, 0) != 0;
+            } else if (!WindowText(child).empty()) {
+                contents.text = WindowText(child);
+            }
+        }
+    }
+    return contents;
+}
+
 class InstallTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -56,6 +83,18 @@ class InstallTest : public ::testing::Test {
         form_ = WaitForTopWindow(process_.Id(), L"Setup Vantle Tables", 30s);
         if (form_ == nullptr) ADD_FAILURE() << "the dialog did not appear";
         return form_;
+    }
+    // Presses OK and reads the error box it ends in; fails the test when none comes.
+    BoxContents ReportAfterOk() {
+        PressOk();
+        const HWND box = WaitForReport();
+        if (box == nullptr) {
+            ADD_FAILURE() << "no report";
+            return {};
+        }
+        BoxContents contents = ReadMessageBox(box);
+        contents.box = box;
+        return contents;
     }
     // An error box over the dialog, titled with the dialog's caption.
     HWND WaitForReport(std::chrono::milliseconds timeout = 30s) const {
@@ -124,32 +163,6 @@ class InstallTest : public ::testing::Test {
     ChildProcess process_;
     HWND form_ = nullptr;
 };
-
-struct BoxContents {
-    std::wstring text;
-    bool hasIcon = false;
-    std::vector<int> buttons;
-    int defaultButton = 0;
-};
-
-BoxContents ReadMessageBox(HWND box) {
-    BoxContents contents;
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        const std::wstring cls = testing::ClassName(child);
-        const LONG style = GetWindowLongW(child, GWL_STYLE);
-        if (_wcsicmp(cls.c_str(), L"Button") == 0) {
-            contents.buttons.push_back(GetDlgCtrlID(child));
-            if ((style & 0x0F) == BS_DEFPUSHBUTTON) contents.defaultButton = GetDlgCtrlID(child);
-        } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
-            if ((style & SS_TYPEMASK) == SS_ICON) {
-                contents.hasIcon = contents.hasIcon || SendMessageW(child, STM_GETICON, 0, 0) != 0;
-            } else if (!WindowText(child).empty()) {
-                contents.text = WindowText(child);
-            }
-        }
-    }
-    return contents;
-}
 
 TEST_F(InstallTest, AbsentTablesRunTheScriptOpenTheLogAndEnd) {
     ASSERT_NE(Start(L"absent"), nullptr);
@@ -293,17 +306,15 @@ TEST_F(InstallTest, NeitherToolLeavingALogIsReportedWithWhatBecameOfEachAndNoNot
                      {L"VANTLE_FAKE_SQLCMD_EXIT", std::wstring(L"1")},
                      {L"VANTLE_FAKE_OSQL_EXIT", std::wstring(L"2")}}),
               nullptr);
-    PressOk();
-    const HWND box = WaitForReport();
-    ASSERT_NE(box, nullptr) << "no report";
-    const BoxContents contents = ReadMessageBox(box);
+    const BoxContents contents = ReportAfterOk();
+    ASSERT_NE(contents.box, nullptr);
     SCOPED_TRACE(testing::ToUtf8Text(contents.text));
     EXPECT_TRUE(contents.hasIcon);
     EXPECT_NE(contents.text.find(Log().wstring()), std::wstring::npos);
     EXPECT_NE(contents.text.find(L"sqlcmd: ran and ended with exit code 1"), std::wstring::npos);
     EXPECT_NE(contents.text.find(L"osql: ran and ended with exit code 2"), std::wstring::npos);
     EXPECT_NE(contents.text.find(L"must be installed and on PATH"), std::wstring::npos);
-    Dismiss(box);
+    Dismiss(contents.box);
     ExpectDialogAsItWas();
     EXPECT_EQ(Calls(L"sqlcmd").size(), 1u);
     EXPECT_EQ(Calls(L"osql").size(), 1u);
@@ -318,14 +329,12 @@ TEST_F(InstallTest, ToolsMissingFromPathAreReportedAsNotFound) {
     ASSERT_NE(Start(L"absent", L"VantleSetupHarness.exe",
                     {{L"PATH", onlyNotepad.Win() + L";C:\\windows\\system32"}}),
               nullptr);
-    PressOk();
-    const HWND box = WaitForReport();
-    ASSERT_NE(box, nullptr) << "no report";
-    const BoxContents contents = ReadMessageBox(box);
+    const BoxContents contents = ReportAfterOk();
+    ASSERT_NE(contents.box, nullptr);
     SCOPED_TRACE(testing::ToUtf8Text(contents.text));
     EXPECT_NE(contents.text.find(L"sqlcmd: not found"), std::wstring::npos);
     EXPECT_NE(contents.text.find(L"osql: not found"), std::wstring::npos);
-    Dismiss(box);
+    Dismiss(contents.box);
     ExpectDialogUnchanged();
 }
 
@@ -333,13 +342,11 @@ TEST_F(InstallTest, AnOldLogThatCannotBeDeletedIsReportedAndNothingRuns) {
     WriteBytes(Log(), "an earlier run's log");
     SetFileAttributesW(Log().c_str(), FILE_ATTRIBUTE_READONLY);
     ASSERT_NE(Start(L"absent"), nullptr);
-    PressOk();
-    const HWND box = WaitForReport();
-    ASSERT_NE(box, nullptr) << "no report";
-    const BoxContents contents = ReadMessageBox(box);
+    const BoxContents contents = ReportAfterOk();
+    ASSERT_NE(contents.box, nullptr);
     EXPECT_NE(contents.text.find(Log().wstring()), std::wstring::npos)
         << testing::ToUtf8Text(contents.text);
-    Dismiss(box);
+    Dismiss(contents.box);
     Sleep(1000);
     ExpectDialogUnchanged();
     EXPECT_EQ(testing::ReadBytes(Log()), "an earlier run's log");
