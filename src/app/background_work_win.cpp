@@ -1,10 +1,10 @@
 #include "app/background_work_win.h"
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <exception>
 
+#include "common/com_apartment_win.h"
 #include "common/message_wait_win.h"
 #include "common/unique_handle_win.h"
 
@@ -18,15 +18,13 @@ struct Job {
 
 DWORD WINAPI RunJob(void* parameter) {
     auto* job = static_cast<Job*>(parameter);
-    // The multithreaded apartment needs no message loop on this thread; ADO's objects live
-    // in either kind.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // The thread that creates ADO's objects is where their apartment is chosen.
+    const ComApartment com;
     try {
         job->work();
     } catch (...) {
         job->failure = std::current_exception();
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return 0;
 }
 

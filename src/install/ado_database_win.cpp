@@ -159,11 +159,4 @@ std::unique_ptr<Recordset> AdoDatabase::CreateRecordset() {
     }
 }
 
-ComApartment::ComApartment()
-    : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-
-ComApartment::~ComApartment() {
-    if (initialised_) CoUninitialize();
-}
-
 }  // namespace vantle

@@ -7,8 +7,9 @@
 
 namespace vantle {
 
-// ADO's Connection and Recordset through their own COM interfaces, on the calling thread's
-// apartment. The provider is the one the connection string names.
+// ADO's Connection and Recordset through their own COM interfaces, created in the calling
+// thread's apartment, which must be a single-threaded one of its own (see ComApartment).
+// The provider is the one the connection string names.
 class AdoDatabase final : public Database {
   public:
     std::unique_ptr<Connection> CreateConnection() override;
@@ -19,17 +20,5 @@ class AdoDatabase final : public Database {
 // stand-in that records the calls.
 std::unique_ptr<Connection> AdaptAdoConnection(Microsoft::WRL::ComPtr<ado::Connection15> object);
 std::unique_ptr<Recordset> AdaptAdoRecordset(Microsoft::WRL::ComPtr<ado::Recordset15> object);
-
-// Initialises COM for the dialog's thread (single-threaded apartment) for its lifetime.
-class ComApartment {
-  public:
-    ComApartment();
-    ~ComApartment();
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-  private:
-    bool initialised_ = false;
-};
 
 }  // namespace vantle

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/com_apartment_win.h"
 #include "common/error.h"
 
 namespace vantle {
