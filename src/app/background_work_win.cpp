@@ -1,8 +1,8 @@
 #include "app/background_work_win.h"
 
-#include <windows.h>
-
 #include <exception>
+#include <memory>
+#include <utility>
 
 #include "common/com_apartment_win.h"
 #include "common/message_wait_win.h"
@@ -11,38 +11,49 @@
 namespace vantle {
 namespace {
 
+// Shared by the caller and the thread: whichever lets go last frees it, so an abandoned
+// thread never writes into memory its caller has already left.
 struct Job {
-    const std::function<void()>& work;
+    explicit Job(std::function<void()> w) : work(std::move(w)) {}
+    std::function<void()> work;
     std::exception_ptr failure;
 };
 
-DWORD WINAPI RunJob(void* parameter) {
-    auto* job = static_cast<Job*>(parameter);
+void Execute(Job& job) {
     // The thread that creates ADO's objects is where their apartment is chosen.
     const ComApartment com;
     try {
-        job->work();
+        job.work();
     } catch (...) {
-        job->failure = std::current_exception();
+        job.failure = std::current_exception();
     }
+}
+
+DWORD WINAPI RunJob(void* parameter) {
+    const std::unique_ptr<std::shared_ptr<Job>> job(static_cast<std::shared_ptr<Job>*>(parameter));
+    Execute(**job);
     return 0;
 }
 
 }  // namespace
 
-void RunInBackground(const std::function<void()>& work) {
-    Job job{work, nullptr};
-    const UniqueHandle thread(CreateThread(nullptr, 0, &RunJob, &job, 0, nullptr));
+bool RunInBackground(std::function<void()> work, HANDLE giveUp) {
+    const auto job = std::make_shared<Job>(std::move(work));
+    auto threadsShare = std::make_unique<std::shared_ptr<Job>>(job);
+    const UniqueHandle thread(CreateThread(nullptr, 0, &RunJob, threadsShare.get(), 0, nullptr));
     if (!thread) {
         // No thread to be had: do the work here, with the window still for a while, rather
         // than not at all.
-        RunJob(&job);
+        Execute(*job);
     } else {
-        WaitKeepingWindowsAlive(thread.Get());
-        // The wait only returns early when it fails; the job must be over before it goes.
+        threadsShare.release();  // the thread's own now
+        if (WaitKeepingWindowsAlive(thread.Get(), giveUp) == WaitResult::Interrupted)
+            return false;
+        // The wait only returns early otherwise when it fails; the job must be over first.
         WaitForSingleObject(thread.Get(), INFINITE);
     }
-    if (job.failure) std::rethrow_exception(job.failure);
+    if (job->failure) std::rethrow_exception(job->failure);
+    return true;
 }
 
 }  // namespace vantle

@@ -10,6 +10,25 @@ bool IsUserInput(UINT message) {
            message == WM_NCMOUSEHOVER || message == WM_NCMOUSELEAVE;
 }
 
+// A disabled window, or one inside a disabled window, takes no input.
+bool TakesInput(HWND window) {
+    if (window == nullptr) return false;
+    for (HWND w = window; w != nullptr; w = GetAncestor(w, GA_PARENT)) {
+        if (w == GetDesktopWindow()) break;
+        if (!IsWindowEnabled(w) || !IsWindowVisible(w)) return false;
+    }
+    return true;
+}
+
+void DeliverInput(MSG& message) {
+    if (!TakesInput(message.hwnd)) return;
+    // Esc, Tab and the buttons' keys, as the dialog's own message loop has them.
+    const HWND top = GetAncestor(message.hwnd, GA_ROOT);
+    if (top != nullptr && IsDialogMessageW(top, &message)) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
 }  // namespace
 
 void DiscardPendingInput() {
@@ -22,15 +41,27 @@ void DiscardPendingInput() {
     }
 }
 
-void WaitKeepingWindowsAlive(HANDLE object) {
+WaitResult WaitKeepingWindowsAlive(HANDLE object, HANDLE interrupt) {
+    const HANDLE handles[] = {object, interrupt};
+    const DWORD count = interrupt != nullptr ? 2 : 1;
     bool quit = false;
     int quitCode = 0;
+    WaitResult result = WaitResult::Failed;
     for (;;) {
         // MWMO_INPUTAVAILABLE: also wake for messages that were already queued when the wait
-        // began, not only for new ones.
+        // began, not only for new ones. With both signalled, the lower index is reported:
+        // an object that is done wins over an interrupt that came too late.
         const DWORD woken =
-            MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woken != WAIT_OBJECT_0 + 1) break;  // signalled, or the wait failed
+            MsgWaitForMultipleObjectsEx(count, handles, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) {
+            result = WaitResult::Signalled;
+            break;
+        }
+        if (count == 2 && woken == WAIT_OBJECT_0 + 1) {
+            result = WaitResult::Interrupted;
+            break;
+        }
+        if (woken != WAIT_OBJECT_0 + count) break;  // the wait failed
         MSG message;
         // PeekMessage also delivers the messages other threads send (WM_NULL and the like).
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -39,11 +70,15 @@ void WaitKeepingWindowsAlive(HANDLE object) {
                 quitCode = static_cast<int>(message.wParam);
                 continue;
             }
-            if (IsUserInput(message.message)) continue;
+            if (IsUserInput(message.message)) {
+                DeliverInput(message);
+                continue;
+            }
             DispatchMessageW(&message);
         }
     }
     if (quit) PostQuitMessage(quitCode);
+    return result;
 }
 
 }  // namespace vantle

@@ -73,7 +73,9 @@ Form1::Form1(HINSTANCE instance, const ProfileReader& profiles, const Environmen
     : instance_(instance),
       profiles_(profiles),
       environment_(environment),
-      okAction_(std::move(okAction)) {}
+      okAction_(std::move(okAction)),
+      // Manual-reset: a stop asked for stays asked until the next step begins.
+      stopRequest_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 void Form1::Run() {
     RunHandler(nullptr, [this] { Create(); });
@@ -206,23 +208,45 @@ void Form1::Form_Load() {
 }
 
 void Form1::cmdOK_Click() {
-    if (okAction_) okAction_(*this);
+    if (!okAction_) return;
+    inRun_ = true;
+    struct EndOfRun {
+        bool& inRun;
+        ~EndOfRun() { inRun = false; }
+    } endOfRun{inRun_};
+    okAction_(*this);
 }
 
 void Form1::cmdCancel_Click() {
     CloseAndEnd();
 }
 
-void Form1::BeginBusy(const std::wstring& step) {
+void Form1::EnableInput(bool enable) {
+    // Everything but Cancel, which stays for the operator's way out.
+    for (const int id : {kIdServer, kIdDatabase, kIdUser, kIdPassword, kIdOk})
+        EnableWindow(Control(id), enable ? TRUE : FALSE);
+}
+
+void Form1::BeginBusy(BusyStep step) {
     const HWND window = window_.Get();
     if (!busy_) {
         busy_ = true;
         const HWND focus = GetFocus();
         focusBeforeBusy_ = focus != nullptr && IsChild(window, focus) ? focus : nullptr;
-        EnableWindow(window, FALSE);
-        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        // Keys go to the dialog itself, where Esc still means Cancel and Enter means nothing;
+        // a disabled control would hold the focus and take none.
+        SetFocus(window);
+        EnableInput(false);
+        SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
     }
-    SetWindowTextW(window, (std::wstring(kDialogCaption) + L" - " + step).c_str());
+    if (step_.shutdownBlockReason != step.shutdownBlockReason) {
+        if (!step_.shutdownBlockReason.empty()) ShutdownBlockReasonDestroy(window);
+        if (!step.shutdownBlockReason.empty())
+            ShutdownBlockReasonCreate(window, step.shutdownBlockReason.c_str());
+    }
+    step_ = std::move(step);
+    ResetEvent(stopRequest_.Get());
+    SetWindowTextW(window, (std::wstring(kDialogCaption) + L" - " + step_.caption).c_str());
 }
 
 void Form1::EndBusy() {
@@ -230,12 +254,30 @@ void Form1::EndBusy() {
     // What was typed or clicked while busy is not for the dialog, nor for the box that may
     // follow: an Enter meant for nothing must not answer a question.
     DiscardPendingInput();
+    if (!step_.shutdownBlockReason.empty()) ShutdownBlockReasonDestroy(window);
+    step_ = BusyStep{};
+    ResetEvent(stopRequest_.Get());
     SetWindowTextW(window, kDialogCaption);
-    EnableWindow(window, TRUE);
+    EnableInput(true);
     busy_ = false;
     if (focusBeforeBusy_ != nullptr && IsChild(window, focusBeforeBusy_))
         SetFocus(focusBeforeBusy_);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+void Form1::CancelWhileRunning() {
+    // Under an open question or report nothing is taken; nor twice while the operator is
+    // still being asked.
+    if (!busy_ || askingToStop_) return;
+    if (step_.confirmStop) {
+        askingToStop_ = true;
+        bool stop = false;
+        RunHandler(window_.Get(), [&] { stop = step_.confirmStop(); });
+        askingToStop_ = false;
+        // The step may have ended while the question was up: then the answer is for nothing.
+        if (!stop || !busy_) return;
+    }
+    SetEvent(stopRequest_.Get());
 }
 
 void Form1::CloseAndEnd() {
@@ -260,20 +302,33 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND window = window_.Get();
     switch (message) {
         case WM_COMMAND:
-            if (busy_) return 0;  // a second OK, or Cancel half-way through, must not run
             if (HIWORD(wParam) != BN_CLICKED) break;
             // IDOK (1) arrives when Enter is pressed in a field; it is not a command here.
-            if (LOWORD(wParam) == kIdOk) RunHandler(window, [this] { cmdOK_Click(); });
-            if (LOWORD(wParam) == kIdCancel) RunHandler(window, [this] { cmdCancel_Click(); });
+            if (LOWORD(wParam) == kIdOk && !inRun_) RunHandler(window, [this] { cmdOK_Click(); });
+            if (LOWORD(wParam) == kIdCancel) {
+                // Half-way through a run, ending at once would leave no word of what happened.
+                if (inRun_) {
+                    CancelWhileRunning();
+                } else {
+                    RunHandler(window, [this] { cmdCancel_Click(); });
+                }
+            }
             return 0;
         case WM_CLOSE:
-            // While busy, ending would kill the setup half-way with no word of what happened.
-            if (busy_) return 0;
+            // The close box, and the taskbar's "Close window", mean Cancel.
+            if (inRun_) {
+                CancelWhileRunning();
+                return 0;
+            }
             // Closing the only window unloads the dialog and so ends the program.
             CloseAndEnd();
+        case WM_QUERYENDSESSION:
+            // Logging off in the middle of the script would cut a batch short.
+            return step_.shutdownBlockReason.empty() ? TRUE : FALSE;
         case WM_SETCURSOR:
             if (!busy_) break;
-            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            // Busy, but Cancel still answers: the pointer that says so.
+            SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
             return TRUE;
         case WM_ACTIVATE:
             // A modeless window must keep its own focus across deactivation. A disabled one

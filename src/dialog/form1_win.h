@@ -34,22 +34,36 @@ class Form1 final : public DialogFields, public ProfileReader {
 
     HWND Window() const noexcept { return window_.Get(); }
 
-    // Held from OK until the dialog is usable again: the caption names the step, the cursor
-    // over the dialog is the wait cursor, and the dialog acts on no input at all (commands,
-    // the close box, Esc, keystrokes and clicks are dropped, none of them replayed later),
-    // while it still repaints and answers the system. Released, all is as it was, the focus
-    // where it was.
+    // One step of a run that keeps the operator waiting (connecting, a tool running).
+    struct BusyStep {
+        std::wstring caption;  // named in the dialog's caption after its own
+        // How Cancel, Esc, the close box and a WM_CLOSE from outside are taken meanwhile. Empty:
+        // at once, StopRequest() is signalled. Otherwise it is called first (a question over
+        // the dialog) and only true signals it.
+        std::function<bool()> confirmStop;
+        // Not empty: the session may not end during the step, and Windows shows this reason.
+        std::wstring shutdownBlockReason;
+    };
+
+    // Held while a step runs: the caption names the step, the fields and OK take no input at
+    // all (commands, keystrokes and clicks are dropped, none replayed later), Cancel (with
+    // Esc and the close box) stays usable as the step says, and the dialog repaints and
+    // answers the system. Released, all is as it was, the focus where it was.
     class Busy {
       public:
-        Busy(Form1& form, const std::wstring& step) : form_(form) { form_.BeginBusy(step); }
+        Busy(Form1& form, BusyStep step) : form_(form) { form_.BeginBusy(std::move(step)); }
         ~Busy() { form_.EndBusy(); }
         Busy(const Busy&) = delete;
         Busy& operator=(const Busy&) = delete;
-        void Step(const std::wstring& step) { form_.BeginBusy(step); }
+        void Next(BusyStep step) { form_.BeginBusy(std::move(step)); }
 
       private:
         Form1& form_;
     };
+
+    // Signalled when the operator has asked to stop the current busy step (see BusyStep);
+    // reset whenever a step begins.
+    HANDLE StopRequest() const noexcept { return stopRequest_.Get(); }
 
     // Unloads the dialog, then ends the program at once: no further message is delivered.
     [[noreturn]] void CloseAndEnd();
@@ -66,8 +80,10 @@ class Form1 final : public DialogFields, public ProfileReader {
     void cmdOK_Click();
     void cmdCancel_Click();
     HWND Control(int id) const { return GetDlgItem(window_.Get(), id); }
-    void BeginBusy(const std::wstring& step);
+    void BeginBusy(BusyStep step);
     void EndBusy();
+    void EnableInput(bool enable);
+    void CancelWhileRunning();
 
     HINSTANCE instance_;
     const ProfileReader& profiles_;
@@ -77,8 +93,15 @@ class Form1 final : public DialogFields, public ProfileReader {
     UniqueWindow window_;
     UniqueFont font_;
     HWND focusOnDeactivate_ = nullptr;
+    // From OK until the dialog is the operator's again, including while a question or a
+    // report is up: a further OK, or a Cancel that would end the program under an open box,
+    // must not start anything (a click can come from UI Automation or another program).
+    bool inRun_ = false;
     bool busy_ = false;
+    bool askingToStop_ = false;
+    BusyStep step_;
     HWND focusBeforeBusy_ = nullptr;
+    UniqueHandle stopRequest_;
 };
 
 }  // namespace vantle

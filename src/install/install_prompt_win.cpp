@@ -13,4 +13,8 @@ void WindowsInstallPrompt::ReportError(const std::wstring& text) {
     MessageBoxW(owner_, text.c_str(), kAppCaption, MB_OK | MB_ICONERROR);
 }
 
+void WindowsInstallPrompt::ReportStopped(const std::wstring& text) {
+    MessageBoxW(owner_, text.c_str(), kAppCaption, MB_OK | MB_ICONINFORMATION);
+}
+
 }  // namespace vantle

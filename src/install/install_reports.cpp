@@ -27,6 +27,8 @@ std::wstring DescribeTool(const wchar_t* name, const ToolRun& run) {
         case ToolRun::Result::Failed:
             return text + L"could not be started: " + run.error->Description() + L" (" +
                    WithSource(*run.error) + L").";
+        case ToolRun::Result::Stopped:
+            return text + L"stopped by the operator.";
     }
     return text;
 }
@@ -59,6 +61,30 @@ std::wstring NoLogReport(const ScriptOutcome& outcome) {
            DescribeTool(L"osql", outcome.fallback) +
            L"\n\nThe SQL Server command-line tools (sqlcmd, or the older osql) must be installed "
            L"and on PATH. Install them; then press OK again.";
+}
+
+}  // namespace vantle
+
+namespace vantle {
+
+std::wstring StopQuestion(ScriptTool tool) {
+    return std::wstring(ToolName(tool)) +
+           L" is still running the table script. Stop it?\n\nWhat it has already run stays in "
+           L"the database; the statement it is running is rolled back when the server sees the "
+           L"connection close.";
+}
+
+std::wstring StoppedReport(const ScriptOutcome& outcome) {
+    const bool fallback = outcome.fallback.result == ToolRun::Result::Stopped;
+    const std::wstring tool = ToolName(fallback ? ScriptTool::Fallback : ScriptTool::Primary);
+    std::wstring text = L"The table script was stopped: " + tool +
+                        L" was ended before it had finished";
+    text += fallback ? L" (sqlcmd had left no log)." : L", and osql was not run.";
+    return text + L"\n\nWhat it had already run stays in the database. What it wrote so far "
+                  L"is kept in the result log\n" +
+           outcome.logPath +
+           L"\n\nNotepad was not opened. Press OK to run the setup again; the log is then "
+           L"replaced.";
 }
 
 }  // namespace vantle

@@ -23,4 +23,14 @@ std::wstring OldLogReport(const ScriptOutcome& outcome);
 // Neither tool left a log: what became of each, and what the machine needs.
 std::wstring NoLogReport(const ScriptOutcome& outcome);
 
+// Asked when the operator wants out while `tool` runs: Yes stops it.
+std::wstring StopQuestion(ScriptTool tool);
+inline constexpr const wchar_t* kStopTitle = L"Installing Vantle Tables";
+
+// What a stop left: which tool was stopped, and the log it had written so far.
+std::wstring StoppedReport(const ScriptOutcome& outcome);
+
+// Given to Windows while a tool runs, which the session cannot end without cutting short.
+inline constexpr const wchar_t* kShutdownBlockReason = L"The Vantle Tables script is running.";
+
 }  // namespace vantle

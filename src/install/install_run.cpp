@@ -19,6 +19,9 @@ InstallOutcome InstallRun::Run() {
             // The operator keeps what was typed and can correct it and press OK again.
             prompt_.ReportError(ConnectionFailureReport(settings_, *probe.error));
             return InstallOutcome::ConnectionFailed;
+        case ProbeOutcome::Result::Abandoned:
+            // The attempt goes on by itself; whatever it comes to is never reported.
+            return InstallOutcome::Abandoned;
         case ProbeOutcome::Result::NotOpen:
             return InstallOutcome::NotOpen;
         case ProbeOutcome::Result::NoRecordset:
@@ -41,6 +44,9 @@ InstallOutcome InstallRun::Run() {
         case ScriptOutcome::Result::NoLog:
             prompt_.ReportError(NoLogReport(script));
             return InstallOutcome::NoLog;
+        case ScriptOutcome::Result::Stopped:
+            prompt_.ReportStopped(StoppedReport(script));
+            return InstallOutcome::Stopped;
         case ScriptOutcome::Result::LogShown:
             break;
     }

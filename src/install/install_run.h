@@ -21,6 +21,8 @@ class InstallPrompt {
     virtual bool ConfirmRerun(const std::wstring& text, const std::wstring& title) = 0;
     // An error box over the dialog; the run then returns to the dialog.
     virtual void ReportError(const std::wstring& text) = 0;
+    // A box over the dialog telling what became of a run the operator stopped.
+    virtual void ReportStopped(const std::wstring& text) = 0;
 };
 
 enum class InstallOutcome {
@@ -30,6 +32,8 @@ enum class InstallOutcome {
     Declined,          // the tables exist and the operator said No; back to the dialog
     OldLogKept,        // reported; no tool ran; back to the dialog
     NoLog,             // reported; neither tool left a log; back to the dialog
+    Abandoned,         // the operator gave up waiting for the connection; back to the dialog
+    Stopped,           // the operator stopped a tool; reported; back to the dialog
     ScriptRun,         // the script ran and its log is shown: the program ends now
 };
 

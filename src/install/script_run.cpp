@@ -30,11 +30,19 @@ ScriptOutcome ScriptRun::RunAll() {
             }
         }
     }
+    const auto stopped = [&](const ToolRun& run) {
+        if (run.result != ToolRun::Result::Stopped) return false;
+        outcome.result = ScriptOutcome::Result::Stopped;
+        return true;
+    };
     outcome.primary = RunTool(ScriptTool::Primary);
+    if (stopped(outcome.primary)) return outcome;
     // The fallback rests on the log alone, never on an exit code: sqlcmd exits 0 even when it
     // could not connect, and a missing sqlcmd still leaves cmd.exe's own exit code.
-    if (ConditionResumeNext([&] { return !ResultLogExists(); }))
+    if (ConditionResumeNext([&] { return !ResultLogExists(); })) {
         outcome.fallback = RunTool(ScriptTool::Fallback);
+        if (stopped(outcome.fallback)) return outcome;
+    }
     if (!logExists()) {
         outcome.result = ScriptOutcome::Result::NoLog;
         return outcome;
@@ -57,11 +65,14 @@ ToolRun ScriptRun::RunTool(ScriptTool tool) {
         const ToolCommand command =
             ToolCommandFor(tool, settings_, environment_.ProgramFolder(), TempFolder());
         if (onTool_) onTool_(tool);
-        run.exitCode =
-            runner_.Run(Interpreter(command.commandLine, command.environment), kWindowHidden);
+        ProgramCommand interpreter = Interpreter(command.commandLine, command.environment);
+        // Stopping a tool, or this program ending, must end sqlcmd too, not only its cmd.exe.
+        interpreter.endsWithThisProgram = true;
+        run.exitCode = runner_.Run(interpreter, kWindowHidden);
         run.result = ToolRun::Result::Exited;
     } catch (const Error& error) {
-        run.result = ToolRun::Result::Failed;
+        run.result =
+            error.Number() == kErrorStopped ? ToolRun::Result::Stopped : ToolRun::Result::Failed;
         run.error = error;
     }
     return run;

@@ -16,10 +16,11 @@ namespace vantle {
 
 // What became of one tool.
 struct ToolRun {
-    enum class Result { NotRun, Exited, Failed };
+    enum class Result { NotRun, Exited, Failed, Stopped };
     Result result = Result::NotRun;
     std::int32_t exitCode = 0;   // Exited: cmd.exe's exit code, 9009 when it found no tool
     std::optional<Error> error;  // Failed: why it could not be run
+    // Stopped: the operator stopped it, and it ended with everything it had started.
 };
 
 struct ScriptOutcome {
@@ -27,6 +28,7 @@ struct ScriptOutcome {
         LogShown,    // a tool left the result log and Notepad was started on it
         OldLogKept,  // an earlier run's log could not be deleted: no tool ran
         NoLog,       // neither tool left a log: nothing to show
+        Stopped,     // the operator stopped a tool: nothing further ran, the log is as it left it
     };
     Result result = Result::LogShown;
     std::wstring logPath;
@@ -48,6 +50,7 @@ class ScriptRun {
     // failing existence test lets the step it guards run; but a run never ends showing a log
     // that is not its own. An old log that cannot be deleted stops the run before any tool,
     // and when neither tool left a log there is nothing for Notepad to show.
+    // A tool the operator stops ends the run there: no fallback, no Notepad.
     ScriptOutcome RunAll();
 
     // The steps one by one; each but RunTool raises its own failure.

@@ -17,6 +17,7 @@ struct ProbeOutcome {
         NoRecordset,    // no recordset object could be created
         TablesPresent,  // the probe query opened
         TablesAbsent,   // the probe failed, whatever the reason
+        Abandoned,      // the operator stopped waiting; the attempt's own end is never known
     };
     Result result = Result::Failed;
     std::optional<Error> error;

@@ -18,6 +18,12 @@ inline constexpr const wchar_t* kExitCodeFailure = L"Failed to retrieve exit cod
 inline constexpr const wchar_t* kOpenFailure = L"Failed to open child process";
 inline constexpr const wchar_t* kShellFailure = L"Failed to Shell child process";
 
+// Raised by a runner that was given a stop request, when the request ended the program (and
+// everything it had started) before it ended by itself. Not one of SyncShell's own failures:
+// a run without a stop request never raises it.
+inline constexpr std::int32_t kErrorStopped = ErrorNumber(0x800704C7u);  // ERROR_CANCELLED
+inline constexpr const wchar_t* kStoppedDescription = L"Stopped by the operator";
+
 // Show states in the platform's numbering.
 inline constexpr std::int32_t kWindowHidden = 0;
 
@@ -35,6 +41,10 @@ struct ProgramCommand {
     EnvironmentOverrides environment;
     // The child's current folder; empty: the program's own.
     std::wstring currentFolder;
+    // The child and everything it starts end together: when a stop request ends it, when it
+    // ends itself (whatever it left running goes with it), and when this program ends, however
+    // it ends. A program meant to outlive this one (Notepad) is started without.
+    bool endsWithThisProgram = false;
 };
 
 // Runs a command line as a new process and waits for it to end.

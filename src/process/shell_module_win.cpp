@@ -4,6 +4,22 @@
 #include "common/message_wait_win.h"
 
 namespace vantle {
+namespace {
+
+UniqueHandle CreateEndingJob() {
+    // No security attributes: the handle is never inherited, so no child can keep the job
+    // (and so itself) alive after this program has gone.
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job) return job;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits,
+                                 sizeof limits))
+        job.Reset();
+    return job;
+}
+
+}  // namespace
 
 ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
                                                 std::int32_t windowStyle) {
@@ -21,18 +37,30 @@ ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
         environment = BuildEnvironmentBlock(SplitEnvironmentBlock(current), command.environment);
         FreeEnvironmentStringsW(current);
     }
+    Started started;
+    DWORD flags = CREATE_UNICODE_ENVIRONMENT;
+    if (command.endsWithThisProgram) {
+        started.job = CreateEndingJob();
+        // Suspended until it is in the job, so that nothing it starts can escape it.
+        if (started.job) flags |= CREATE_SUSPENDED;
+    }
     if (!CreateProcessW(command.application.empty() ? nullptr : command.application.c_str(),
-                        line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        line.data(), nullptr, nullptr, FALSE, flags,
                         environment.empty() ? nullptr : environment.data(),
                         command.currentFolder.empty() ? nullptr : command.currentFolder.c_str(),
                         &startup, &info)) {
         const DWORD error = GetLastError();
         throw Error(static_cast<std::int32_t>(error), kSyncShellSource, SystemMessage(error));
     }
-    const UniqueHandle thread(info.hThread);  // never used: closed at once
-    Started started;
+    const UniqueHandle thread(info.hThread);
     started.processId = info.dwProcessId;
     started.keepAlive.Reset(info.hProcess);
+    if ((flags & CREATE_SUSPENDED) != 0) {
+        // Before Windows 8 a process already in a job that allows no breakaway cannot join
+        // another: it then runs as it would have without one, and a stop ends it alone.
+        if (!AssignProcessToJobObject(started.job.Get(), info.hProcess)) started.job.Reset();
+        ResumeThread(thread.Get());
+    }
     return started;
 }
 
@@ -40,9 +68,19 @@ HANDLE ProcessPlatform::Open(DWORD processId) {
     return OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId);
 }
 
-void ProcessPlatform::Wait(HANDLE process) {
+bool ProcessPlatform::Wait(HANDLE process, HANDLE stop) {
     // A tool may run for minutes: the window that started it keeps painting and answering.
-    WaitKeepingWindowsAlive(process);
+    return WaitKeepingWindowsAlive(process, stop) != WaitResult::Interrupted;
+}
+
+void ProcessPlatform::End(HANDLE job, HANDLE process) {
+    constexpr UINT kStoppedExitCode = ERROR_CANCELLED;
+    if (job == nullptr || !TerminateJobObject(job, kStoppedExitCode)) {
+        // The waiting handle may only wait and query; ending takes a handle of its own.
+        const UniqueHandle ending(OpenProcess(PROCESS_TERMINATE, FALSE, GetProcessId(process)));
+        if (ending) TerminateProcess(ending.Get(), kStoppedExitCode);
+    }
+    WaitForSingleObject(process, INFINITE);
 }
 
 bool ProcessPlatform::GetExitCode(HANDLE process, DWORD* exitCode) {
@@ -65,7 +103,7 @@ std::int32_t SyncShell(const std::wstring& commandLine, std::int32_t windowStyle
 }
 
 std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
-                       ProcessPlatform& platform) {
+                       ProcessPlatform& platform, HANDLE stop) {
     ProcessPlatform::Started started = platform.Start(command, windowStyle);
     const auto processId = static_cast<std::int32_t>(started.processId);
     if (processId == 0) throw Error(kErrorShell, kSyncShellSource, kShellFailure);
@@ -74,8 +112,13 @@ std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
     if (!process) throw Error(kErrorOpenProcess, kSyncShellSource, kOpenFailure);
     started.keepAlive.Reset();  // our own handle holds the process from here on
 
-    // No time limit: the tools may legitimately run for a long time on a large script.
-    platform.Wait(process.Get());
+    // No time limit: the tools may legitimately run for a long time on a large script. The
+    // operator may stop them instead.
+    // Only what ends with this program can be stopped: Notepad is started to stay.
+    if (!platform.Wait(process.Get(), command.endsWithThisProgram ? stop : nullptr)) {
+        platform.End(started.job.Get(), process.Get());
+        throw Error(kErrorStopped, kSyncShellSource, kStoppedDescription);
+    }
 
     DWORD exitCode = 0;
     if (!platform.GetExitCode(process.Get(), &exitCode)) {

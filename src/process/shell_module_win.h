@@ -20,13 +20,20 @@ class ProcessPlatform {
         // Keeps the process object alive until SyncShell has opened its own handle, so a child
         // that ends at once cannot take its identifier with it.
         UniqueHandle keepAlive;
+        // A command that ends with this program runs in a job of its own that ends every
+        // process in it when its last handle closes: this one, when SyncShell returns or
+        // raises, or the system's, when this program ends however it ends.
+        UniqueHandle job;
     };
 
     virtual ~ProcessPlatform() = default;
     // Raises Error with the system's number and message when the program cannot be started.
     virtual Started Start(const ProgramCommand& command, std::int32_t windowStyle);
     virtual HANDLE Open(DWORD processId);
-    virtual void Wait(HANDLE process);
+    // True once the process has ended; false when `stop` (if given) was signalled first.
+    virtual bool Wait(HANDLE process, HANDLE stop);
+    // Ends the job's processes (without a job, the process alone) and waits until it has gone.
+    virtual void End(HANDLE job, HANDLE process);
     virtual bool GetExitCode(HANDLE process, DWORD* exitCode);
     virtual DWORD LastError();
 
@@ -39,16 +46,24 @@ namespace ShellModule {
 // returns its exit code. Raises 0x8004AA02 when no process identifier comes back, 0x8004AA01
 // when the process cannot be opened and 0x8004AA00 when its exit code cannot be read.
 std::int32_t SyncShell(const std::wstring& commandLine, std::int32_t windowStyle);
+// The same for a prepared command. When `stop` is signalled while the process runs, it is
+// ended with everything it started, and kErrorStopped is raised.
 std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
-                       ProcessPlatform& platform = ProcessPlatform::Real());
+                       ProcessPlatform& platform = ProcessPlatform::Real(), HANDLE stop = nullptr);
 
 }  // namespace ShellModule
 
+// The runner of the program's tools: each run can be stopped through `stop`, an event the
+// dialog sets when the operator has confirmed (nullptr: never).
 class ShellProcessRunner final : public ProcessRunner {
   public:
+    explicit ShellProcessRunner(HANDLE stop = nullptr) : stop_(stop) {}
     std::int32_t Run(const ProgramCommand& command, std::int32_t windowStyle) override {
-        return ShellModule::SyncShell(command, windowStyle);
+        return ShellModule::SyncShell(command, windowStyle, ProcessPlatform::Real(), stop_);
     }
+
+  private:
+    HANDLE stop_;
 };
 
 }  // namespace vantle

@@ -79,3 +79,37 @@ TEST(Reports, NoLogSaysWhatBecameOfEachToolInWords) {
 
 }  // namespace
 }  // namespace vantle
+
+namespace vantle {
+namespace {
+
+TEST(Reports, AStopNamesTheToolThatWasEndedAndTheLogItLeft) {
+    ScriptOutcome outcome;
+    outcome.result = ScriptOutcome::Result::Stopped;
+    outcome.logPath = L"C:\\Temp\\TableScriptResults.log";
+    outcome.primary.result = ToolRun::Result::Stopped;
+    std::wstring text = StoppedReport(outcome);
+    EXPECT_EQ(text.rfind(L"The table script was stopped: sqlcmd was ended", 0), 0u)
+        << testing::Narrow(text);
+    Find(text, L"osql was not run");
+    Find(text, L"\nC:\\Temp\\TableScriptResults.log\n");
+    Find(text, L"Notepad was not opened");
+
+    outcome.primary.result = ToolRun::Result::Exited;
+    outcome.fallback.result = ToolRun::Result::Stopped;
+    text = StoppedReport(outcome);
+    EXPECT_EQ(text.rfind(L"The table script was stopped: osql was ended", 0), 0u)
+        << testing::Narrow(text);
+}
+
+TEST(Reports, TheStopQuestionNamesTheToolAndWhatStoppingLeaves) {
+    EXPECT_EQ(StopQuestion(ScriptTool::Primary).rfind(L"sqlcmd is still running the table "
+                                                      L"script. Stop it?",
+                                                      0),
+              0u);
+    EXPECT_EQ(StopQuestion(ScriptTool::Fallback).rfind(L"osql is still running", 0), 0u);
+    Find(StopQuestion(ScriptTool::Primary), L"rolled back");
+}
+
+}  // namespace
+}  // namespace vantle

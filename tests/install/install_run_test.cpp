@@ -19,6 +19,7 @@ class FakePrompt final : public InstallPrompt {
         return answerYes;
     }
     void ReportError(const std::wstring& text) override { record(L"report " + text); }
+    void ReportStopped(const std::wstring& text) override { record(L"stopped " + text); }
     std::function<void(const std::wstring&)> record;
     bool answerYes = false;
 };
@@ -31,7 +32,10 @@ class InstallRunTest : public ::testing::Test {
     }
     InstallOutcome Run() {
         FakeDatabase database(server_);
-        const auto probe = [&] { return ProbeTables(database, settings_); };
+        const auto probe = [&] {
+            return abandoned_ ? ProbeOutcome{ProbeOutcome::Result::Abandoned, {}}
+                              : ProbeTables(database, settings_);
+        };
         const auto runScript = [this] {
             events_.push_back(L"script run");
             return script_;
@@ -51,6 +55,7 @@ class InstallRunTest : public ::testing::Test {
     FakePrompt prompt_;
     ConnectionSettings settings_{L"SQLHOST", L"QuillDB", L"quillmar", L"8vek3"};
     ScriptOutcome script_;  // the log shown, unless a test says otherwise
+    bool abandoned_ = false;
     std::vector<std::wstring> events_;
 };
 
@@ -143,6 +148,24 @@ TEST_F(InstallRunTest, AScriptRunThatShowsNoLogOfItsOwnIsReportedAndReturnsToThe
     EXPECT_EQ(Run(), InstallOutcome::OldLogKept);
     ASSERT_EQ(After(L"script run").size(), 1u);
     EXPECT_NE(After(L"script run")[0].find(L"Access is denied."), std::wstring::npos);
+}
+
+TEST_F(InstallRunTest, AStoppedToolIsReportedAsStoppedAndReturnsToTheDialog) {
+    script_.logPath = L"C:\\Temp\\TableScriptResults.log";
+    script_.result = ScriptOutcome::Result::Stopped;
+    script_.primary.result = ToolRun::Result::Stopped;
+    EXPECT_EQ(Run(), InstallOutcome::Stopped);
+    ASSERT_EQ(After(L"script run").size(), 1u);
+    const std::wstring report = After(L"script run")[0];
+    EXPECT_EQ(report.rfind(L"stopped The table script was stopped: sqlcmd", 0), 0u)
+        << testing::Narrow(report);
+    EXPECT_NE(report.find(script_.logPath), std::wstring::npos);
+}
+
+TEST_F(InstallRunTest, AnAbandonedConnectionAttemptEndsTheRunWithoutAWord) {
+    abandoned_ = true;
+    EXPECT_EQ(Run(), InstallOutcome::Abandoned);
+    EXPECT_EQ(events_, std::vector<std::wstring>{}) << "nothing asked, reported or run";
 }
 
 TEST_F(InstallRunTest, AConnectionNotOpenEndsTheRunQuietly) {

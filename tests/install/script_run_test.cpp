@@ -169,3 +169,44 @@ TEST_F(ScriptRunTest, ARefusedValueSkipsBothToolsAndSaysWhy) {
 
 }  // namespace
 }  // namespace vantle
+
+namespace vantle {
+namespace {
+
+// A runner whose run of `tool` is stopped by the operator, as the real one reports it.
+void StopWhenRunning(FakeRunner& runner, const std::wstring& tool) {
+    runner.onRun = [tool](const ProgramCommand& c) -> std::int32_t {
+        if (c.commandLine.find(L"/c " + tool + L" ") != std::wstring::npos)
+            throw Error(kErrorStopped, kSyncShellSource, kStoppedDescription);
+        return 0;
+    };
+}
+
+TEST_F(ScriptRunTest, AStoppedToolEndsTheRunWithNoFallbackAndNoNotepad) {
+    StopWhenRunning(runner_, L"sqlcmd");
+    ScriptOutcome outcome = Run();
+    EXPECT_EQ(outcome.result, Result::Stopped);
+    EXPECT_EQ(outcome.primary.result, ToolRun::Result::Stopped);
+    EXPECT_EQ(outcome.logPath, kLog);
+    EXPECT_EQ(Programs(), std::vector<std::wstring>{L"sqlcmd"});
+
+    runner_.runs.clear();
+    StopWhenRunning(runner_, L"osql");  // sqlcmd left no log; osql is stopped
+    outcome = Run();
+    EXPECT_EQ(outcome.result, Result::Stopped);
+    EXPECT_EQ(outcome.primary.result, ToolRun::Result::Exited);
+    EXPECT_EQ(outcome.fallback.result, ToolRun::Result::Stopped);
+    EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql"}));
+}
+
+TEST_F(ScriptRunTest, OnlyTheToolsEndWithTheProgramNotepadOutlivesIt) {
+    ToolWritesLog(L"osql");
+    Run();
+    ASSERT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql", L"start"}));
+    EXPECT_TRUE(runner_.runs[0].endsWithThisProgram);
+    EXPECT_TRUE(runner_.runs[1].endsWithThisProgram);
+    EXPECT_FALSE(runner_.runs[2].endsWithThisProgram);
+}
+
+}  // namespace
+}  // namespace vantle

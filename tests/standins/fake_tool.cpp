@@ -2,12 +2,13 @@
 // name; what it does depends on the name it runs under.
 //
 // As a tool it appends one line to %VANTLE_FAKE_RECORD_DIR%\<name>.calls: its raw command
-// line, its current folder and program file, the password variables it inherited, whether it would
-// have prompted for a password, then its arguments as CommandLineToArgvW splits them, each
+// line, its current folder and program file, its own and its parent's process id, the password
+// variables it inherited, whether it would have prompted for a password, then its arguments as CommandLineToArgvW splits them, each
 // hex-encoded UTF-8. Like the real tools, sqlcmd takes its password from -P, else from
 // SQLCMDPASSWORD, and osql from -P, else from OSQLPASSWORD; with neither, the real tool would
 // prompt on a console nobody sees, so the stand-in records that, writes no log and exits 1.
-// With VANTLE_FAKE_<NAME>_LOG=write it writes the file named after -o, as the real tools do;
+// With VANTLE_FAKE_<NAME>_LOG=write it writes the file named after -o, as the real tools do
+// (=partial: a first line before it sleeps, the rest after);
 // with VANTLE_FAKE_<NAME>_EXIT=n it exits with n; with VANTLE_FAKE_<NAME>_SLEEP=ms it takes
 // that long first.
 //
@@ -16,6 +17,7 @@
 // minute) for EVENT-release before ending.
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cwctype>
 #include <string>
@@ -64,6 +66,20 @@ std::wstring OwnName() {
     name = name.substr(0, name.rfind(L'.'));
     for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
     return name;
+}
+
+DWORD ParentProcessId() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    DWORD parent = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+    }
+    CloseHandle(snapshot);
+    return parent;
 }
 
 void AppendLine(const std::wstring& file, const std::string& line) {
@@ -117,11 +133,13 @@ int wmain() {
     // Each field starts with a letter so that an empty value still leaves a field: x the
     // command line and then each argument, d the current folder, s and o the inherited
     // SQLCMDPASSWORD and OSQLPASSWORD (absent when unset), p when it would have prompted, m the
-    // program file that ran.
+    // program file that ran, i its process id and q its parent's (the cmd.exe that started it).
     std::string record = "x";
     record += vantle::testing::ToHex(Utf8(GetCommandLineW()));
     record += " d" + vantle::testing::ToHex(Utf8(CurrentFolder()));
     record += " m" + vantle::testing::ToHex(Utf8(OwnPath()));
+    record += " i" + vantle::testing::ToHex(std::to_string(GetCurrentProcessId()));
+    record += " q" + vantle::testing::ToHex(std::to_string(ParentProcessId()));
     if (IsSet(L"SQLCMDPASSWORD"))
         record += " s" + vantle::testing::ToHex(Utf8(Variable(L"SQLCMDPASSWORD")));
     if (IsSet(L"OSQLPASSWORD"))
@@ -134,15 +152,19 @@ int wmain() {
     const std::wstring folder = Variable(L"VANTLE_FAKE_RECORD_DIR");
     if (!folder.empty()) AppendLine(folder + L"\\" + name + L".calls", record + "\n");
 
+    const std::wstring log = Variable(L"VANTLE_FAKE_" + upper + L"_LOG");
+    const auto writeLog = [&](const std::wstring& line) {
+        for (size_t i = 1; i + 1 < args.size(); ++i) {
+            if (args[i] == L"-o") AppendLine(args[i + 1], Utf8(line));
+        }
+    };
+    // A tool stopped half-way has written part of its log.
+    if (log == L"partial" && !wouldPrompt) writeLog(name + L" began\r\n");
     const std::wstring sleep = Variable(L"VANTLE_FAKE_" + upper + L"_SLEEP");
     if (!sleep.empty()) Sleep(static_cast<DWORD>(std::wcstoul(sleep.c_str(), nullptr, 10)));
     if (wouldPrompt) return 1;
 
-    if (Variable(L"VANTLE_FAKE_" + upper + L"_LOG") == L"write") {
-        for (size_t i = 1; i + 1 < args.size(); ++i) {
-            if (args[i] == L"-o") AppendLine(args[i + 1], Utf8(name + L" wrote this\r\n"));
-        }
-    }
+    if (log == L"write" || log == L"partial") writeLog(name + L" wrote this\r\n");
     return static_cast<int>(
         std::wcstoul(Variable(L"VANTLE_FAKE_" + upper + L"_EXIT").c_str(), nullptr, 10));
 }

@@ -41,6 +41,12 @@ std::vector<StandinCall> ReadCalls(const std::filesystem::path& recordFolder,
                 case 'p':
                     call.wouldPrompt = true;
                     break;
+                case 'i':
+                    call.processId = std::stoul(FromHex(hex.substr(1)));
+                    break;
+                case 'q':
+                    call.parentProcessId = std::stoul(FromHex(hex.substr(1)));
+                    break;
                 default:
                     if (first) {
                         call.commandLine = value;

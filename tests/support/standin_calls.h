@@ -16,6 +16,8 @@ struct StandinCall {
     std::optional<std::wstring> sqlcmdPassword;  // SQLCMDPASSWORD as inherited, if set
     std::optional<std::wstring> osqlPassword;    // OSQLPASSWORD as inherited, if set
     bool wouldPrompt = false;  // no -P and no password variable: the real tool would hang
+    unsigned long processId = 0;
+    unsigned long parentProcessId = 0;  // the cmd.exe that started the tool
 };
 
 std::vector<StandinCall> ReadCalls(const std::filesystem::path& recordFolder,

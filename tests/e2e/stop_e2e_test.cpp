@@ -1,0 +1,279 @@
+// The operator's ways out of a run that takes too long, and the program's care that nothing
+// runs on behind it: the real VantleSetup.exe through Wine's ADO and the stand-in provider,
+// with stand-in tools that take a long time.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "e2e/install_fixture_win.h"
+#include "install/install_reports.h"
+#include "install/install_run.h"
+
+namespace vantle::e2e {
+namespace {
+
+using testing::StandinCall;
+using testing::WindowText;
+
+class StopTest : public InstallTest {
+  protected:
+    // sqlcmd writes the first line of its log, then takes `sleep`, then the rest.
+    HWND StartWithSlowSqlcmd(const wchar_t* sleep = L"60000", Launch launch = {}) {
+        launch.environment[L"VANTLE_FAKE_SQLCMD_LOG"] = std::wstring(L"partial");
+        launch.environment[L"VANTLE_FAKE_SQLCMD_SLEEP"] = std::wstring(sleep);
+        launch.environment[L"VANTLE_FAKE_OSQL_LOG"] = std::wstring(L"write");
+        return Start(std::move(launch));
+    }
+    // OK, then waits until sqlcmd has started (and recorded who it is).
+    StandinCall OkAndWaitForSqlcmd(size_t runs = 1) {
+        PressOk();
+        if (!testing::WaitUntil([&] { return Calls(L"sqlcmd").size() >= runs; }, 30s)) {
+            ADD_FAILURE() << "sqlcmd did not start";
+            return {};
+        }
+        EXPECT_EQ(WindowText(form_), kRunningSqlcmd);
+        return Calls(L"sqlcmd").back();
+    }
+    void ClickCancel() { PostMessageW(Field(kIdCancel), BM_CLICK, 0, 0); }
+    // The stop question, read and checked; nullptr when none came.
+    HWND WaitForStopQuestion() {
+        const HWND box = WaitForBox(kStopTitle, 20s);
+        if (box == nullptr) {
+            ADD_FAILURE() << "no stop question";
+            return nullptr;
+        }
+        const BoxContents contents = ReadMessageBox(box);
+        EXPECT_EQ(contents.text, StopQuestion(ScriptTool::Primary));
+        std::vector<int> buttons = contents.buttons;
+        std::sort(buttons.begin(), buttons.end());
+        EXPECT_EQ(buttons, (std::vector<int>{IDYES, IDNO}));
+        EXPECT_EQ(contents.defaultButton, IDNO);
+        EXPECT_EQ(GetWindow(box, GW_OWNER), form_) << "over the dialog";
+        return box;
+    }
+    // Waits until a tool and the cmd.exe that started it have both ended.
+    static bool ToolGone(const StandinCall& tool, std::chrono::milliseconds within) {
+        return testing::WaitUntil(
+            [&] { return ProcessGone(tool.processId) && ProcessGone(tool.parentProcessId); },
+            within);
+    }
+    LRESULT QueryEndSession() {
+        DWORD_PTR result = 99;
+        EXPECT_NE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                      SMTO_NORMAL, 5000, &result),
+                  0);
+        return static_cast<LRESULT>(result);
+    }
+};
+
+TEST_F(StopTest, CancelThenNoLetsTheRunGoOnToItsNormalEnd) {
+    ASSERT_NE(StartWithSlowSqlcmd(L"6000",
+                                  {.environment = {{L"VANTLE_FAKE_NOTEPAD_SLEEP",
+                                                    std::wstring(L"15000")}}}),
+              nullptr);
+    const StandinCall sqlcmd = OkAndWaitForSqlcmd();
+    EXPECT_TRUE(IsWindowEnabled(form_)) << "a disabled window ignores its close box";
+    EXPECT_TRUE(IsWindowEnabled(Field(kIdCancel)));
+    for (const int id : {kIdServer, kIdDatabase, kIdUser, kIdPassword, kIdOk})
+        EXPECT_FALSE(IsWindowEnabled(Field(id))) << "control " << id;
+    ClickCancel();
+    const HWND box = WaitForStopQuestion();
+    ASSERT_NE(box, nullptr);
+    Answer(box, IDNO);
+    EXPECT_FALSE(ProcessGone(sqlcmd.processId)) << "No stopped the tool";
+    ExpectScriptRunAndEnd();
+    EXPECT_EQ(testing::ReadBytes(Log()), "sqlcmd began\r\nsqlcmd wrote this\r\n");
+    // Notepad is no part of the tools' job: it stays after the program has gone.
+    const StandinCall notepad = Calls(L"notepad").at(0);
+    EXPECT_FALSE(ProcessGone(notepad.processId)) << "Notepad ended with the program";
+    const UniqueHandle survivor(OpenProcess(PROCESS_TERMINATE, FALSE, notepad.processId));
+    if (survivor) TerminateProcess(survivor.Get(), 0);  // it would hold CTest's output open
+}
+
+TEST_F(StopTest, CancelThenYesEndsTheToolAndEverythingItStartedAndReportsIt) {
+    ASSERT_NE(StartWithSlowSqlcmd(), nullptr);
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        const StandinCall sqlcmd = OkAndWaitForSqlcmd(static_cast<size_t>(run));
+        // The second time by Esc, which means Cancel too.
+        if (run == 1) {
+            ClickCancel();
+        } else {
+            PostMessageW(form_, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        }
+        const HWND box = WaitForStopQuestion();
+        ASSERT_NE(box, nullptr);
+        Answer(box, IDYES);
+        EXPECT_TRUE(ToolGone(sqlcmd, 3s)) << "sqlcmd or its cmd.exe still running";
+
+        const HWND report = WaitForReport(20s);
+        ASSERT_NE(report, nullptr) << "no word of the stop";
+        const BoxContents contents = ReadMessageBox(report);
+        SCOPED_TRACE(testing::ToUtf8Text(contents.text));
+        EXPECT_EQ(contents.text.rfind(L"The table script was stopped: sqlcmd", 0), 0u);
+        EXPECT_NE(contents.text.find(L"\n" + Log().wstring() + L"\n"), std::wstring::npos);
+        EXPECT_TRUE(contents.hasIcon);
+        EXPECT_EQ(testing::ReadBytes(Log()), "sqlcmd began\r\n") << "what it wrote so far";
+        Answer(report, IDOK);
+        ExpectDialogAsItWas();
+        EXPECT_TRUE(Calls(L"osql").empty()) << "no fallback after a stop";
+        Sleep(500);
+        EXPECT_TRUE(Calls(L"notepad").empty()) << "no Notepad after a stop";
+    }
+    const auto calls = ProviderCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), 2) << "OK ran again";
+}
+
+TEST_F(StopTest, TheCloseBoxAndAWmCloseFromOutsideAskTheSameQuestion) {
+    ASSERT_NE(StartWithSlowSqlcmd(), nullptr);
+    const StandinCall sqlcmd = OkAndWaitForSqlcmd();
+    // The close box sends SC_CLOSE; the taskbar's "Close window" sends WM_CLOSE.
+    const std::vector<std::pair<UINT, WPARAM>> ways{{WM_SYSCOMMAND, SC_CLOSE}, {WM_CLOSE, 0}};
+    for (const auto& [message, wParam] : ways) {
+        SCOPED_TRACE(message);
+        PostMessageW(form_, message, wParam, 0);
+        const HWND box = WaitForStopQuestion();
+        ASSERT_NE(box, nullptr);
+        Answer(box, IDNO);
+        EXPECT_TRUE(process_.IsRunning());
+        EXPECT_EQ(WindowText(form_), kRunningSqlcmd) << "No goes on as if nothing had happened";
+    }
+    EXPECT_FALSE(ProcessGone(sqlcmd.processId));
+    PostMessageW(form_, WM_CLOSE, 0, 0);
+    const HWND box = WaitForStopQuestion();
+    ASSERT_NE(box, nullptr);
+    Answer(box, IDYES);
+    EXPECT_TRUE(ToolGone(sqlcmd, 3s));
+    ASSERT_NE(WaitForReport(20s), nullptr);
+}
+
+TEST_F(StopTest, AnAnswerThatComesAfterTheToolHasEndedChangesNothing) {
+    ASSERT_NE(StartWithSlowSqlcmd(L"3000"), nullptr);
+    const StandinCall sqlcmd = OkAndWaitForSqlcmd();
+    ClickCancel();
+    const HWND box = WaitForStopQuestion();
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(ToolGone(sqlcmd, 20s)) << "sqlcmd did not end by itself";
+    Answer(box, IDYES);
+    ExpectScriptRunAndEnd();
+    EXPECT_EQ(testing::ReadBytes(Log()), "sqlcmd began\r\nsqlcmd wrote this\r\n");
+}
+
+TEST_F(StopTest, CancelWhileConnectingGivesTheDialogBackAtOnceAndTheAttemptIsNeverHeardOf) {
+    const std::wstring server = L"SLOW-5000-REFUSED";
+    ASSERT_NE(Start({.server = server}), nullptr);
+    PressOk();
+    ASSERT_TRUE(
+        testing::WaitUntil([&] { return WindowText(form_) == ConnectingCaption(server); }, 10s));
+    const auto cancelled = std::chrono::steady_clock::now();
+    ClickCancel();
+    ASSERT_TRUE(testing::WaitUntil([&] { return WindowText(form_) == kCaption; }, 2s))
+        << "the dialog was not given back at once";
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, 2s);
+    EXPECT_EQ(WaitForBox(kStopTitle, 0ms), nullptr) << "nothing was changed: nothing to ask";
+    ExpectDialogUnchanged();
+
+    // The abandoned attempt fails a few seconds later, unseen.
+    ASSERT_TRUE(testing::WaitUntil(
+        [&] {
+            const auto calls = ProviderCalls();
+            return std::find(calls.begin(), calls.end(), L"Initialize failed 0x80040E4D") !=
+                   calls.end();
+        },
+        20s));
+    EXPECT_EQ(WaitForReport(2s), nullptr) << "a late report of an abandoned attempt";
+    ExpectDialogUnchanged();
+
+    // OK starts a fresh attempt, whose own failure is reported, once.
+    PressOk();
+    const HWND report = WaitForReport(30s);
+    ASSERT_NE(report, nullptr);
+    EXPECT_NE(ReadMessageBox(report).text.find(L"Login failed for user 'quillmar'."),
+              std::wstring::npos);
+    Answer(report, IDOK);
+    EXPECT_EQ(WaitForReport(1s), nullptr);
+    ExpectDialogUnchanged();
+
+    // Cancel in the idle dialog ends the program without waiting for an abandoned attempt.
+    PressOk();
+    ASSERT_TRUE(
+        testing::WaitUntil([&] { return WindowText(form_) == ConnectingCaption(server); }, 10s));
+    ClickCancel();
+    ASSERT_TRUE(testing::WaitUntil([&] { return WindowText(form_) == kCaption; }, 2s));
+    const auto ending = std::chrono::steady_clock::now();
+    ClickCancel();
+    DWORD exitCode = 99;
+    ASSERT_TRUE(process_.WaitForExit(10s, &exitCode));
+    EXPECT_LT(std::chrono::steady_clock::now() - ending, 3s);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+TEST_F(StopTest, TheProgramEndedFromOutsideDuringAToolLeavesNothingRunning) {
+    ASSERT_NE(StartWithSlowSqlcmd(), nullptr);
+    const StandinCall sqlcmd = OkAndWaitForSqlcmd();
+    ASSERT_FALSE(ProcessGone(sqlcmd.processId));
+    ASSERT_TRUE(TerminateProcess(process_.Handle(), 1));
+    EXPECT_TRUE(ToolGone(sqlcmd, 5s)) << "the tool ran on after the program had gone";
+    EXPECT_TRUE(Calls(L"osql").empty());
+}
+
+TEST_F(StopTest, TheSessionMayNotEndWhileAToolRunsButMayAtRest) {
+    ASSERT_NE(StartWithSlowSqlcmd(), nullptr);
+    EXPECT_EQ(QueryEndSession(), TRUE) << "at rest";
+    const StandinCall sqlcmd = OkAndWaitForSqlcmd();
+    EXPECT_EQ(QueryEndSession(), FALSE) << "a logoff would cut the script short";
+    EXPECT_FALSE(ProcessGone(sqlcmd.processId));
+    ClickCancel();
+    const HWND box = WaitForStopQuestion();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(QueryEndSession(), FALSE) << "still running while the operator is asked";
+    Answer(box, IDYES);
+    const HWND report = WaitForReport(20s);
+    ASSERT_NE(report, nullptr);
+    Answer(report, IDOK);
+    EXPECT_EQ(QueryEndSession(), TRUE) << "at rest again";
+}
+
+// A click that does not come from the mouse (UI Automation, a screen reader, another
+// program's BM_CLICK) reaches OK and Cancel even under a modal box.
+TEST_F(StopTest, OneRunAtATimeWhateverClicksArriveUnderAnOpenBox) {
+    ASSERT_NE(Start({.server = kPresentServer}), nullptr);
+    PressOk();
+    const HWND question = WaitForBox(kRerunTitle);
+    ASSERT_NE(question, nullptr);
+    PressOk();
+    ClickCancel();
+    PostMessageW(form_, WM_CLOSE, 0, 0);
+    Sleep(3000);
+    EXPECT_TRUE(process_.IsRunning()) << "Cancel ended the program under the question";
+    EXPECT_TRUE(IsWindow(question));
+    auto calls = ProviderCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), 1) << "a second run began";
+    Answer(question, IDNO);
+    Sleep(1500);
+    EXPECT_EQ(WaitForBox(kRerunTitle, 0ms), nullptr) << "a second question";
+    ExpectDialogUnchanged();
+
+    // The same under a report.
+    SendMessageW(Field(kIdServer), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kRefusingServer.c_str()));
+    server_ = kRefusingServer;
+    PressOk();
+    const HWND report = WaitForReport();
+    ASSERT_NE(report, nullptr);
+    PressOk();
+    ClickCancel();
+    Sleep(3000);
+    EXPECT_TRUE(process_.IsRunning()) << "Cancel ended the program under the report";
+    calls = ProviderCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), 2) << "a third run began";
+    Answer(report, IDOK);
+    Sleep(1500);
+    EXPECT_EQ(WaitForReport(0ms), nullptr) << "a second report";
+    ExpectDialogUnchanged();
+}
+
+}  // namespace
+}  // namespace vantle::e2e
