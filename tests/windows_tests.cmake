@@ -59,6 +59,16 @@ foreach(standin sqlcmd osql notepad child)
   vantle_wide_entry(standin_${standin})
   list(APPEND VANTLE_STANDINS standin_${standin})
 endforeach()
+# A stand-in for SQL Server's OLE DB provider beneath the real ADO, registered in every test
+# prefix as SQLOLEDB (scripts/wine-prefix: vantle_register_provider).
+add_library(fake_sqloledb SHARED standins/fake_provider.cpp standins/fake_provider_objects.cpp
+            standins/fake_provider_registration.cpp standins/fake_provider.def)
+set_target_properties(fake_sqloledb PROPERTIES PREFIX "" OUTPUT_NAME fake_sqloledb
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/standins
+                      ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+target_include_directories(fake_sqloledb PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(fake_sqloledb PRIVATE vantle_options kernel32 ole32 oleaut32 advapi32 uuid)
+list(APPEND VANTLE_STANDINS fake_sqloledb)
 add_dependencies(vantle_win_tests ${VANTLE_STANDINS})
 add_dependencies(vantle_e2e_tests ${VANTLE_STANDINS})
 

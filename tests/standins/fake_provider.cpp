@@ -1,0 +1,168 @@
+// Stand-in for SQL Server's OLE DB provider (SQLOLEDB), loaded by the real ADO beneath the
+// program, since no test machine has the real one. Registered as the ProgID SQLOLEDB, it
+// answers exactly what ADO asks of a provider on the way to opening a connection and a
+// recordset, and nothing more.
+//
+// What it does depends on the Data Source it is given (case-insensitive): "unreachable" fails
+// Initialize as a server nobody answers does, "refused" as a login the server refuses; with
+// "present" the table vantle exists and only `select * from vantle` runs; with neither, every
+// command fails as the table's absence does; "slow-<N>" makes Initialize take N ms first. Every
+// failure leaves an error object with the real provider's source and words.
+//
+// Like the stand-in tools it records every call and value it receives, one hex-encoded line
+// each, in %VANTLE_FAKE_RECORD_DIR%\provider.calls (see support/standin_calls.h).
+#include "standins/fake_provider.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <atomic>
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include <wrl/client.h>
+
+#include "support/hex.h"
+
+namespace vantle::fake_provider {
+namespace {
+
+HMODULE module = nullptr;
+std::atomic<long> liveObjects{0};
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int needed =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(needed), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), needed, nullptr, nullptr);
+    return out;
+}
+
+void AppendLine(const std::wstring& file, const std::string& line) {
+    const HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+// A COM object ends through Release, never through delete: no virtual destructor needed.
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+#endif
+
+// A class object of static lifetime: its references only keep the DLL loaded.
+class ClassFactory final : public IClassFactory {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID interfaceId, void** object) override {
+        if (object == nullptr) return E_POINTER;
+        if (interfaceId == IID_IUnknown || interfaceId == IID_IClassFactory) {
+            *object = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        ObjectCreated();
+        return 2;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ObjectDestroyed();
+        return 1;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID interfaceId,
+                                             void** object) override {
+        Record(L"CreateInstance");
+        if (object == nullptr) return E_POINTER;
+        *object = nullptr;
+        if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+        return CreateDataSource(interfaceId, object);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock) {
+            ObjectCreated();
+        } else {
+            ObjectDestroyed();
+        }
+        return S_OK;
+    }
+};
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+ClassFactory factory;
+
+}  // namespace
+
+void Record(const std::wstring& event) noexcept {
+    try {
+        wchar_t folder[MAX_PATH * 4];
+        const DWORD length =
+            GetEnvironmentVariableW(L"VANTLE_FAKE_RECORD_DIR", folder, MAX_PATH * 4);
+        if (length == 0 || length >= MAX_PATH * 4) return;
+        AppendLine(std::wstring(folder, length) + L"\\provider.calls",
+                   "x" + vantle::testing::ToHex(Utf8(event)) + "\n");
+    } catch (...) {
+        // out of memory: the record misses a line, which the test will notice
+    }
+}
+
+std::wstring HresultText(HRESULT hr) {
+    wchar_t text[16];
+    std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+HRESULT Fail(HRESULT hr, const IID& failedInterface, const std::wstring& description) noexcept {
+    Microsoft::WRL::ComPtr<ICreateErrorInfo> create;
+    Microsoft::WRL::ComPtr<IErrorInfo> info;
+    if (FAILED(CreateErrorInfo(&create))) return hr;
+    create->SetSource(const_cast<LPOLESTR>(kErrorSource));
+    create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    create->SetGUID(failedInterface);
+    if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
+    return hr;
+}
+
+void ObjectCreated() noexcept {
+    ++liveObjects;
+}
+
+void ObjectDestroyed() noexcept {
+    --liveObjects;
+}
+
+HMODULE ThisModule() noexcept {
+    return module;
+}
+
+}  // namespace vantle::fake_provider
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        vantle::fake_provider::module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID interfaceId,
+                                                    void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (classId != vantle::fake_provider::kClassId) return CLASS_E_CLASSNOTAVAILABLE;
+    return vantle::fake_provider::factory.QueryInterface(interfaceId, object);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return vantle::fake_provider::liveObjects == 0 ? S_OK : S_FALSE;
+}
