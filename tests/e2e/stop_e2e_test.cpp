@@ -31,7 +31,9 @@ class StopTest : public InstallTest {
     StandinCall OkAndWaitForSqlcmd(size_t runs = 1) {
         PressOk();
         if (!testing::WaitUntil([&] { return Calls(L"sqlcmd").size() >= runs; }, 30s)) {
-            ADD_FAILURE() << "sqlcmd did not start";
+            const HWND box = testing::WaitForMessageBox(process_.Id(), L"", 0ms);
+            ADD_FAILURE() << "sqlcmd did not start; "
+                          << (box ? testing::ToUtf8Text(ReadMessageBox(box).text) : "no box");
             return {};
         }
         EXPECT_EQ(WindowText(form_), kRunningSqlcmd);
