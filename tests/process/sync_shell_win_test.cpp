@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "process/shell_module_win.h"
@@ -205,6 +206,97 @@ TEST(SyncShell, TheHandleChecksSeeALeak) {
     EXPECT_EQ(testing::OpenHandleCount(), before + 25);
     leaking.leaked.clear();
     EXPECT_EQ(testing::OpenHandleCount(), before);
+}
+
+}  // namespace
+}  // namespace vantle
+
+namespace vantle {
+namespace {
+
+// A child that holds on until released (see standins/fake_tool.cpp), started through cmd.exe
+// as the tools are: `start` leaves it running after cmd.exe has ended, without it cmd.exe
+// waits for it.
+struct HeldChild {
+    HeldChild() : started(CreateEventW(nullptr, TRUE, FALSE, name.c_str())) {}
+    // `then`: what cmd.exe runs after starting it.
+    ProgramCommand Through(const wchar_t* how, bool endsWithThisProgram,
+                           const std::wstring& then = L"") const {
+        const std::wstring child = (StandinFolder() / L"child.exe").wstring();
+        ProgramCommand command{L"", std::wstring(L"cmd.exe /c ") + how + L"\"" + child +
+                                        L"\" hold " + name + then};
+        command.endsWithThisProgram = endsWithThisProgram;
+        return command;
+    }
+    // The child keeps its release event while it lives: once it is gone, so is the event.
+    bool Gone() const {
+        return testing::WaitUntil(
+            [&] {
+                const UniqueHandle release(
+                    OpenEventW(EVENT_MODIFY_STATE, FALSE, (name + L"-release").c_str()));
+                return !release;
+            },
+            std::chrono::seconds(5));
+    }
+    void Release() const {
+        const UniqueHandle release(
+            OpenEventW(EVENT_MODIFY_STATE, FALSE, (name + L"-release").c_str()));
+        if (release) SetEvent(release.Get());
+    }
+
+    inline static int counter = 0;
+    std::wstring name = L"vantle-held-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                        std::to_wstring(++counter);
+    UniqueHandle started;
+};
+
+TEST(SyncShellStop, AStopRequestEndsTheProgramAndWhatItStartedAndRaisesStopped) {
+    const HeldChild held;
+    const UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread operatorSaysStop([&] {
+        if (WaitForSingleObject(held.started.Get(), 30000) == WAIT_OBJECT_0) SetEvent(stop.Get());
+    });
+    FailingPlatform platform;
+    const auto started = std::chrono::steady_clock::now();
+    try {
+        ShellModule::SyncShell(held.Through(L"", true), kWindowHidden, platform, stop.Get());
+        ADD_FAILURE() << "the run was not stopped";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), kErrorStopped);
+        EXPECT_EQ(error.Source(), L"SyncShell");
+    }
+    EXPECT_EQ(StillOpen(platform), 0) << "a handle was left open";
+    operatorSaysStop.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_TRUE(held.Gone()) << "cmd.exe's child ran on";
+    held.Release();
+}
+
+TEST(SyncShellStop, WhatEndsWithTheProgramLeavesNothingBehindAndTheRestIsLeftAlone) {
+    const HeldChild inJob, outside;
+    // cmd.exe lingers a moment, so that what it started is surely running when it ends.
+    const std::wstring linger =
+        L" & \"" + (StandinFolder() / L"child.exe").wstring() + L"\" sleep 1500";
+    EXPECT_EQ(
+        ShellModule::SyncShell(inJob.Through(L"start \"\" ", true, linger), kWindowHidden), 0);
+    ASSERT_EQ(WaitForSingleObject(inJob.started.Get(), 30000), WAIT_OBJECT_0);
+    EXPECT_TRUE(inJob.Gone()) << "what cmd.exe started outlived the run";
+
+    EXPECT_EQ(ShellModule::SyncShell(outside.Through(L"start \"\" ", false), kWindowHidden), 0);
+    ASSERT_EQ(WaitForSingleObject(outside.started.Get(), 30000), WAIT_OBJECT_0);
+    EXPECT_FALSE(outside.Gone()) << "Notepad's way of starting must let it stay";
+    outside.Release();
+}
+
+TEST(SyncShellStop, AStopRequestLeavesWhatIsMeantToStayAndNoRequestChangesNothing) {
+    const UniqueHandle stop(CreateEventW(nullptr, TRUE, TRUE, nullptr));  // already asked
+    EXPECT_EQ(ShellModule::SyncShell(Child(L"exit 3"), kWindowHidden, ProcessPlatform::Real(),
+                                     stop.Get()),
+              3)
+        << "a program that is not to end with this one is never stopped";
+    ProgramCommand tool = Child(L"exit 4");
+    tool.endsWithThisProgram = true;
+    EXPECT_EQ(ShellModule::SyncShell(tool, kWindowHidden), 4) << "no stop request";
 }
 
 }  // namespace
