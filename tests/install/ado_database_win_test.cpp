@@ -1,12 +1,19 @@
-// The real ADO adapter under Wine, where no SQL Server provider is registered.
+// The ADO adapter over Wine's real ADO, with the stand-in SQL Server provider
+// (standins/fake_provider.cpp) registered beneath it as SQLOLEDB, in the kind of apartment the
+// program's database thread has: a single-threaded one of its own.
 #include "install/ado_database_win.h"
 
 #include <windows.h>
+#include <objbase.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cwchar>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -14,12 +21,209 @@
 
 #include "common/com_apartment_win.h"
 #include "common/error.h"
+#include "install/connection_string.h"
+#include "install/table_probe.h"
+#include "support/standin_calls.h"
+#include "support/win_test_support.h"
 
 namespace vantle {
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using Events = std::vector<std::wstring>;
 
+constexpr const wchar_t* kProviderSource = L"Microsoft OLE DB Provider for SQL Server";
+constexpr std::int32_t kLoginFailed = ErrorNumber(0x80040E4D);  // DB_SEC_E_AUTH_FAILED
+constexpr std::int32_t kNoSuchTable = ErrorNumber(0x80040E37);  // DB_E_NOTABLE
+
+// The provider's server name decides how it behaves: "present", "refused", "unreachable", or
+// none of those for a server without the tables.
+ConnectionSettings On(const std::wstring& server) {
+    return {server, L"VantleDb", L"quillmar", L"8vek3"};
+}
+
+// "0x80040E4D", as the provider records numbers.
+std::wstring HexNumber(std::int32_t number) {
+    wchar_t text[16];
+    swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(number));
+    return text;
+}
+
+// What the provider records from now on, in a fresh folder; the folder it recorded in before
+// comes back at the end.
+class ProviderRecord {
+  public:
+    ProviderRecord() : before_(32767, L'\0') {
+        before_.resize(GetEnvironmentVariableW(kVariable, before_.data(), 32767));
+        SetEnvironmentVariableW(kVariable, folder_.Win().c_str());
+    }
+    ~ProviderRecord() {
+        SetEnvironmentVariableW(kVariable, before_.empty() ? nullptr : before_.c_str());
+    }
+    ProviderRecord(const ProviderRecord&) = delete;
+    ProviderRecord& operator=(const ProviderRecord&) = delete;
+
+    // Every call and value the provider received, in order.
+    Events All() const {
+        Events events;
+        for (const auto& call : vantle::testing::ReadCalls(folder_.Path(), L"provider"))
+            events.push_back(call.commandLine);
+        return events;
+    }
+    bool Has(const std::wstring& event) const {
+        const Events events = All();
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
+    // The events from the first `first` on; empty when there is none.
+    Events From(const std::wstring& first) const {
+        const Events events = All();
+        return Events(std::find(events.begin(), events.end(), first), events.end());
+    }
+
+  private:
+    static constexpr const wchar_t* kVariable = L"VANTLE_FAKE_RECORD_DIR";
+    const vantle::testing::TempDir folder_{L"provider"};
+    std::wstring before_;
+};
+
+// As on the program's database thread: a single-threaded apartment of its own.
+class AdoOverProvider : public ::testing::Test {
+  protected:
+    const ComApartment com_;
+    const ProviderRecord provider_;
+    AdoDatabase database_;
+};
+
+TEST_F(AdoOverProvider, OpensAConnectionReportsItOpenAndClosesIt) {
+    const auto connection = database_.CreateConnection();
+    EXPECT_NE(connection->State(), kStateOpen);
+    connection->Open(ConnectionString(On(L"SQLHOST\\present")), L"", L"", kOptionsNone);
+    EXPECT_EQ(connection->State(), kStateOpen);
+    Events events = provider_.All();
+    // Where the provider's network library came from is the DLL search order's business.
+    std::erase_if(events, [](const std::wstring& e) { return e.starts_with(L"load "); });
+    EXPECT_EQ(
+        events,
+        (Events{L"CreateInstance", L"SetProperties", L"property Data Source=SQLHOST\\present",
+                L"property Initial Catalog=VantleDb", L"property User ID=quillmar",
+                L"property Password=8vek3", L"Initialize", L"CreateSession", L"Uninitialize"}));
+
+    connection->Close();
+    EXPECT_NE(connection->State(), kStateOpen);
+    EXPECT_EQ(provider_.From(L"Uninitialize"), (Events{L"Uninitialize", L"release session"}))
+        << "closing lets the session go";
+}
+
+// The connection string's quoting against the parser of the platform's OLE DB services: every
+// field arrives as exactly its text. (Wine's parser does not undo doubled quotes, so no value
+// here holds both kinds of quote.)
+TEST_F(AdoOverProvider, HandsTheProviderEveryFieldAsTyped) {
+    const ConnectionSettings settings{L" SQLHOST\\present", L"Vantle\"Db;1", L"quill=mar ",
+                                      L"8v'k;3"};
+    const auto connection = database_.CreateConnection();
+    connection->Open(ConnectionString(settings), L"", L"", kOptionsNone);
+    EXPECT_EQ(connection->State(), kStateOpen);
+    const Events events = provider_.All();
+    const Events properties(std::find(events.begin(), events.end(), L"SetProperties") + 1,
+                            std::find(events.begin(), events.end(), L"Initialize"));
+    EXPECT_EQ(properties, (Events{L"property Data Source= SQLHOST\\present",
+                                  L"property Initial Catalog=Vantle\"Db;1",
+                                  L"property User ID=quill=mar ", L"property Password=8v'k;3"}));
+}
+
+TEST_F(AdoOverProvider, ProbeOpensTheQueryWhereTheTablesExistAndLetsItsObjectsGo) {
+    const ProbeOutcome outcome = ProbeTables(database_, On(L"SQLHOST\\present"));
+    EXPECT_EQ(outcome.result, ProbeOutcome::Result::TablesPresent);
+    EXPECT_FALSE(outcome.error.has_value());
+    // Wine's ADO keeps one reference to the data source for good (its Connection.Open never
+    // releases the IDBProperties it asks for), so only what comes after can be seen going.
+    EXPECT_EQ(provider_.From(L"CreateCommand"),
+              (Events{L"CreateCommand", L"SetCommandText select * from vantle", L"Execute",
+                      L"release rowset", L"release command", L"release session"}));
+}
+
+TEST_F(AdoOverProvider, QueryWhereTheTablesAreMissingRaisesTheProvidersError) {
+    {
+        const auto connection = database_.CreateConnection();
+        connection->Open(ConnectionString(On(L"SQLHOST\\Q1")), L"", L"", kOptionsNone);
+        ASSERT_EQ(connection->State(), kStateOpen);
+        const auto recordset = database_.CreateRecordset();
+        ASSERT_NE(recordset, nullptr);
+        try {
+            recordset->Open(kProbeQuery, *connection, kOpenForwardOnly, kLockReadOnly,
+                            kOptionsNone);
+            ADD_FAILURE() << "a query of a missing table opened";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.Number(), kNoSuchTable);
+            EXPECT_EQ(error.Description(), L"Invalid object name 'vantle'.");
+            EXPECT_EQ(error.Source(), kProviderSource);
+        }
+        EXPECT_NE(recordset->State(), kStateOpen);
+    }
+    EXPECT_EQ(provider_.From(L"Execute"), (Events{L"Execute", L"Execute failed 0x80040E37",
+                                                  L"release command", L"release session"}))
+        << "the failed query's objects and the session go with the adapters";
+
+    EXPECT_EQ(ProbeTables(database_, On(L"SQLHOST\\Q1")).result,
+              ProbeOutcome::Result::TablesAbsent);
+}
+
+TEST_F(AdoOverProvider, LoginRefusedOrServerUnreachableRaisesTheProvidersNumberWordsAndSource) {
+    struct Case {
+        const wchar_t* server;
+        std::int32_t number;
+        const wchar_t* description;
+    };
+    for (const Case& c :
+         {Case{L"refused.example", kLoginFailed, L"Login failed for user 'quillmar'."},
+          Case{L"unreachable.example", ErrorNumber(0x80004005),  // E_FAIL
+               L"[DBNETLIB][ConnectionOpen (Connect()).]SQL Server does not exist or access "
+               L"denied."}}) {
+        SCOPED_TRACE(vantle::testing::ToUtf8Text(c.server));
+        const ProviderRecord provider;
+        const auto connection = database_.CreateConnection();
+        try {
+            connection->Open(ConnectionString(On(c.server)), L"", L"", kOptionsNone);
+            ADD_FAILURE() << "the connection opened";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.Number(), c.number);
+            EXPECT_EQ(error.Description(), c.description);
+            EXPECT_EQ(error.Source(), kProviderSource);
+        }
+        EXPECT_NE(connection->State(), kStateOpen);
+        EXPECT_TRUE(provider.Has(L"Initialize failed " + HexNumber(c.number)));
+        EXPECT_FALSE(provider.Has(L"CreateSession"));
+
+        const ProbeOutcome outcome = ProbeTables(database_, On(c.server));
+        EXPECT_EQ(outcome.result, ProbeOutcome::Result::Failed);
+        ASSERT_TRUE(outcome.error.has_value());
+        EXPECT_EQ(outcome.error->Number(), c.number);
+        EXPECT_EQ(outcome.error->Description(), c.description);
+    }
+}
+
+// Why the database thread makes a single-threaded apartment of its own: from the multithreaded
+// apartment ADO's connection lives elsewhere behind a proxy, Recordset.Open fails before it
+// reaches the provider, and a server that has the tables looks as though it had none.
+TEST(AdoInTheMultithreadedApartment, ProbeNeverReachesTheQuery) {
+    const ProviderRecord provider;
+    ProbeOutcome outcome;
+    std::thread([&] {
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        {
+            AdoDatabase database;
+            outcome = ProbeTables(database, On(L"SQLHOST\\present"));
+        }
+        if (SUCCEEDED(com)) CoUninitialize();
+    }).join();
+    EXPECT_TRUE(provider.Has(L"CreateSession")) << "the connection opened";
+    EXPECT_FALSE(provider.Has(L"SetCommandText select * from vantle"));
+    EXPECT_EQ(outcome.result, ProbeOutcome::Result::TablesAbsent);
+}
+
+// Stand-ins for ADO's objects, for what the provider cannot see: Wine's ADO passes neither
+// Connection.Open's user, password and options nor Recordset.Open's cursor type, lock type and
+// options on to it.
 // ADO's own type library, read from the module that serves `classId`.
 ComPtr<ITypeLib> AdoTypeLibrary(const CLSID& classId) {
     ComPtr<IUnknown> object;
@@ -232,59 +436,6 @@ TEST(AdoAdapter, OpensTheProbeForwardOnlyReadOnlyWithoutOptionsOverTheConnection
     EXPECT_EQ(recordsetObject.wrongSlots, std::vector<std::size_t>{}) << "calls missed ADO's slots";
     EXPECT_EQ(recordsetObject.references, 1u);
     EXPECT_EQ(connectionObject.references, 1u) << "the query keeps the connection";
-}
-
-TEST(AdoAdapter, RaisesWhatAdoFailedWith) {
-    const ComApartment com;
-    StandIn connectionObject, recordsetObject;
-    MakeConnection(connectionObject);
-    MakeRecordset(recordsetObject);
-    const auto connection = AdaptAdoConnection(connectionObject.As<ado::Connection15>());
-    const auto recordset = AdaptAdoRecordset(recordsetObject.As<ado::Recordset15>());
-    constexpr HRESULT kNoSuchTable = static_cast<HRESULT>(0x80040E37);
-    recordsetObject.openResult = kNoSuchTable;
-    try {
-        recordset->Open(L"select * from vantle", *connection, kOpenForwardOnly, kLockReadOnly,
-                        kOptionsNone);
-        ADD_FAILURE() << "a failed open went unnoticed";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), kNoSuchTable);
-        EXPECT_FALSE(error.Description().empty());
-    }
-}
-
-TEST(AdoDatabase, OpeningWithoutTheProviderFailsWithNumberAndDescription) {
-    const ComApartment com;
-    AdoDatabase database;
-    const auto attempt = [&] {
-        auto connection = database.CreateConnection();
-        try {
-            connection->Open(
-                L"Provider=sqloledb;Data Source=nowhere;Initial Catalog=x;"
-                L"User Id=quillmar;Password=8vek3",
-                L"", L"", -1);
-            ADD_FAILURE() << "opened a connection without a provider";
-        } catch (const Error& error) {
-            EXPECT_LT(error.Number(), 0) << "an HRESULT failure code";
-            EXPECT_FALSE(error.Description().empty());
-        }
-        EXPECT_NE(connection->State(), kStateOpen);
-    };
-    attempt();  // first use loads ADO and OLE DB for good
-
-    DWORD before = 0, after = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &before);
-    for (int i = 0; i < 20; ++i) attempt();
-    GetProcessHandleCount(GetCurrentProcess(), &after);
-    EXPECT_EQ(after, before) << "handles leaked";
-}
-
-TEST(AdoDatabase, CreatesRecordsets) {
-    const ComApartment com;
-    AdoDatabase database;
-    const auto recordset = database.CreateRecordset();
-    ASSERT_NE(recordset, nullptr);
-    EXPECT_NE(recordset->State(), kStateOpen);
 }
 
 }  // namespace
