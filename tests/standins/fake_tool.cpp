@@ -14,7 +14,8 @@
 //
 // As "child" it serves the process-runner tests: `child exit N` exits with N;
 // `child sleep MS` sleeps; `child hold EVENT` signals the named event EVENT, then waits (up to a
-// minute) for EVENT-release before ending.
+// minute) for EVENT-release before ending; `child click CLASS ID` clicks control ID of the
+// window of class CLASS.
 #include <windows.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -104,6 +105,20 @@ int RunAsChild(const std::vector<std::wstring>& args) {
         if (started != nullptr) SetEvent(started);
         WaitForSingleObject(release, 60000);
         return 0;
+    }
+    if (args.size() >= 4 && args[1] == L"click") {
+        // For scripted screenshots: waits up to 30 s for a visible window of that class, then
+        // clicks its control by message, as UI Automation's Invoke would.
+        for (int i = 0; i < 300; ++i) {
+            const HWND window = FindWindowW(args[2].c_str(), nullptr);
+            if (window != nullptr && IsWindowVisible(window)) {
+                const int id = static_cast<int>(std::wcstoul(args[3].c_str(), nullptr, 10));
+                PostMessageW(GetDlgItem(window, id), BM_CLICK, 0, 0);
+                return 0;
+            }
+            Sleep(100);
+        }
+        return 1;
     }
     return 2;
 }
