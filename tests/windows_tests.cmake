@@ -31,6 +31,7 @@ add_executable(vantle_e2e_tests
   e2e/dialog_e2e_test.cpp
   e2e/field_border_e2e_test.cpp
   e2e/install_e2e_test.cpp
+  e2e/dll_search_e2e_test.cpp
   e2e/install_fixture_win.cpp
   e2e/stop_e2e_test.cpp
 )
@@ -69,6 +70,15 @@ set_target_properties(fake_sqloledb PROPERTIES PREFIX "" OUTPUT_NAME fake_sqlole
 target_include_directories(fake_sqloledb PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(fake_sqloledb PRIVATE vantle_options kernel32 ole32 oleaut32 advapi32 uuid)
 list(APPEND VANTLE_STANDINS fake_sqloledb)
+# The DLL a test plants where the search order must never look, in a folder of its own so that
+# nothing finds it by accident (the stand-ins' folder is on the tests' PATH).
+add_library(planted_netlib SHARED standins/planted_netlib.cpp)
+set_target_properties(planted_netlib PROPERTIES PREFIX "" OUTPUT_NAME vantle_netlib
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/planted
+                      ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+target_include_directories(planted_netlib PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(planted_netlib PRIVATE vantle_options kernel32)
+list(APPEND VANTLE_STANDINS planted_netlib)
 add_dependencies(vantle_win_tests ${VANTLE_STANDINS})
 add_dependencies(vantle_e2e_tests ${VANTLE_STANDINS})
 

@@ -22,7 +22,7 @@ namespace {
 // Connects and probes on a thread of its own. Cancel gives the dialog back at once: the
 // attempt is left to end by itself, with its own copy of the settings and its own outcome,
 // and whatever it comes to is never seen.
-ProbeOutcome ProbeAbandonably(Form1& form, Database& database,
+ProbeOutcome ProbeUnlessGivenUp(Form1& form, Database& database,
                               const ConnectionSettings& settings) {
     const Form1::Busy busy(form, {L"connecting to " + settings.server + L"\u2026", {}, {}});
     const auto outcome = std::make_shared<ProbeOutcome>();
@@ -50,7 +50,7 @@ void RunSetupApp(HINSTANCE instance, Database& database) {
     const auto cmdOK = [&](Form1& form) {
         const ConnectionSettings settings = ReadConnectionSettings(form);
         WindowsInstallPrompt prompt(form.Window());
-        const auto probe = [&] { return ProbeAbandonably(form, database, settings); };
+        const auto probe = [&] { return ProbeUnlessGivenUp(form, database, settings); };
         const auto runScript = [&] {
             const auto step = [&](ScriptTool tool) {
                 return Form1::BusyStep{
