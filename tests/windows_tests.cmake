@@ -40,6 +40,7 @@ target_link_libraries(vantle_planted_dll PRIVATE vantle_options)
 add_dependencies(vantle_win_tests dll_probe vantle_planted_dll)
 
 add_executable(vantle_e2e_tests
+  e2e/accessibility_e2e_test.cpp
   e2e/dialog_e2e_test.cpp
   e2e/field_border_e2e_test.cpp
   e2e/install_e2e_test.cpp

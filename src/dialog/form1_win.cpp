@@ -289,9 +289,14 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NCDESTROY:
             window_.Release();
             break;
-        case WM_CTLCOLORSTATIC:
-            SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        case WM_CTLCOLORSTATIC: {
+            // A parent that answers this message sets the text colour too: the label's DC
+            // starts with black, which a high-contrast scheme's dark face would swallow.
+            const auto dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+            SetBkMode(dc, TRANSPARENT);
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
         case WM_DPICHANGED: {
             ApplyLayout(HIWORD(wParam));
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);
