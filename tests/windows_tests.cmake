@@ -20,6 +20,7 @@ add_executable(vantle_win_tests
   common/dll_search_win_test.cpp
   common/environment_win_test.cpp
   install/ado_database_win_test.cpp
+  install/file_system_win_test.cpp
   install/script_run_win_test.cpp
   process/sync_shell_win_test.cpp
   profile/ini_read_win_test.cpp
@@ -43,6 +44,7 @@ add_executable(vantle_e2e_tests
   e2e/accessibility_e2e_test.cpp
   e2e/dialog_e2e_test.cpp
   e2e/field_border_e2e_test.cpp
+  e2e/hardening_e2e_test.cpp
   e2e/install_e2e_test.cpp
 )
 target_link_libraries(vantle_e2e_tests PRIVATE vantle_win_test_support gtest_main)
