@@ -48,7 +48,13 @@ add_executable(vantle_e2e_tests
   e2e/install_e2e_test.cpp
 )
 target_link_libraries(vantle_e2e_tests PRIVATE vantle_win_test_support gtest_main)
-add_dependencies(vantle_e2e_tests VantleSetup VantleSetupHarness)
+add_dependencies(vantle_e2e_tests VantleSetup VantleSetupHarness vantle_font_watch)
+
+# A window hook the system loads into the real program, watching the fonts its controls hold.
+add_library(vantle_font_watch SHARED e2e/font_watch_win.cpp)
+set_target_properties(vantle_font_watch PROPERTIES PREFIX ""
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/hooks)
+target_link_libraries(vantle_font_watch PRIVATE vantle_options user32 gdi32)
 
 # The real program with the in-process stand-in database in place of ADO.
 add_executable(VantleSetupHarness WIN32 e2e/harness_win.cpp)

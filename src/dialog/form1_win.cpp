@@ -152,7 +152,7 @@ void Form1::CreateControls() {
 void Form1::ApplyLayout(UINT dpi) {
     const int scale = static_cast<int>(dpi);
     LOGFONTW logFont = MessageFontForDpi(dpi);
-    font_.Reset(CreateFontIndirectW(&logFont));
+    UniqueFont font(CreateFontIndirectW(&logFont));
     for (const ControlDesign& design : kControls) {
         const PixelRect r = ToPixels(design.twips, scale);
         const HWND control = Control(design.id);
@@ -163,8 +163,11 @@ void Form1::ApplyLayout(UINT dpi) {
         // Frame changed: a label's client area depends on the DPI, not only on its size.
         SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
     }
+    // A control keeps using the font it holds (to measure and draw) until it is handed
+    // another: the old one may go only now.
+    font_ = std::move(font);
 }
 
 void Form1::CenterOnScreen() {

@@ -1,11 +1,12 @@
 // The real VantleSetup.exe in the operator's own colour scheme, read back from the screen's
-// pixels: every label must stand out from the dialog's face.
+// pixels (every label must stand out from the dialog's face), and across a change of DPI.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle_win.h"
 #include "dialog/layout.h"
 #include "support/win_test_support.h"
 
@@ -139,6 +141,50 @@ class ColourScheme {
     std::map<std::wstring, std::optional<std::wstring>> old_;
 };
 
+// One rectangle at the same address in this process and in `process`: WM_DPICHANGED's lParam
+// points to it whether or not the system copies the rectangle across (Wine 8 does not).
+// Tried at addresses far above what either process has allocated so far.
+class RectInBoth {
+  public:
+    RectInBoth(HANDLE process, const RECT& rect) : process_(process) {
+        for (std::uintptr_t candidate = 0x200000000000; candidate < 0x210000000000;
+             candidate += 0x10000000) {
+            void* wanted = reinterpret_cast<void*>(candidate);
+            void* local =
+                VirtualAlloc(wanted, sizeof rect, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+            if (local != wanted) continue;
+            void* remote = VirtualAllocEx(process, wanted, sizeof rect, MEM_RESERVE | MEM_COMMIT,
+                                          PAGE_READWRITE);
+            if (remote == wanted &&
+                WriteProcessMemory(process, remote, &rect, sizeof rect, nullptr)) {
+                *static_cast<RECT*>(local) = rect;
+                address_ = wanted;
+                return;
+            }
+            if (remote != nullptr) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+            VirtualFree(local, 0, MEM_RELEASE);
+        }
+    }
+    RectInBoth(const RectInBoth&) = delete;
+    RectInBoth& operator=(const RectInBoth&) = delete;
+    ~RectInBoth() {
+        if (address_ == nullptr) return;
+        VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        VirtualFree(address_, 0, MEM_RELEASE);
+    }
+    LPARAM Address() const { return reinterpret_cast<LPARAM>(address_); }
+
+  private:
+    HANDLE process_;
+    void* address_ = nullptr;
+};
+
+// A named event the font watch in the program sets (see font_watch_win.cpp).
+UniqueHandle FontWatchEvent(DWORD processId, const wchar_t* what) {
+    const std::wstring name = L"VantleFontWatch-" + std::to_wstring(processId) + L"-" + what;
+    return UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+}
+
 class AccessibilityTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -225,6 +271,48 @@ TEST_F(AccessibilityTest, LabelsStandOutInTheOrdinaryAndInAHighContrastScheme) {
                                {L"WindowText", RGB(255, 255, 0)},
                                {L"Window", RGB(0, 0, 0)}});
     ExpectLegibleLabels(RGB(0, 0, 0), RGB(255, 255, 255));
+}
+
+TEST_F(AccessibilityTest, ADpiChangeHandsEveryControlItsNewFontBeforeTheOldOneGoes) {
+    // Wine never sends WM_DPICHANGED; the test sends what Windows would on a move to a
+    // 144 DPI monitor, with a watch in the program's dialog thread on every font handed over.
+    const HWND form = StartPainted();
+    ASSERT_NE(form, nullptr) << "the dialog did not appear";
+    const UniqueHandle checked = FontWatchEvent(process_.Id(), L"checked");
+    const UniqueHandle stale = FontWatchEvent(process_.Id(), L"stale");
+    const auto watchDll = testing::BinFolder() / L"hooks" / L"vantle_font_watch.dll";
+    const HMODULE watch = LoadLibraryW(watchDll.c_str());
+    ASSERT_NE(watch, nullptr);
+    const auto watchProc =
+        reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(watch, "FontWatchProc")));
+    ASSERT_NE(watchProc, nullptr);
+    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, watchProc, watch,
+                                         GetWindowThreadProcessId(form, nullptr));
+    ASSERT_NE(hook, nullptr) << GetLastError();
+
+    // The dialog keeps its physical size: one and a half times its pixels at 96 DPI.
+    RECT frame;
+    GetWindowRect(form, &frame);
+    const RECT suggested{frame.left, frame.top, frame.left + (frame.right - frame.left) * 3 / 2,
+                         frame.top + (frame.bottom - frame.top) * 3 / 2};
+    const RectInBoth shared(process_.Handle(), suggested);
+    ASSERT_NE(shared.Address(), 0);
+    DWORD_PTR ignored = 0;
+    ASSERT_NE(SendMessageTimeoutW(form, WM_DPICHANGED, MAKEWPARAM(144, 144), shared.Address(),
+                                  SMTO_BLOCK, 10000, &ignored),
+              0);
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(WaitForSingleObject(checked.Get(), 0), WAIT_OBJECT_0)
+        << "no control was seen giving up a font for another";
+    EXPECT_EQ(WaitForSingleObject(stale.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "a control still held a deleted font when it was handed the new one";
+    RECT moved;
+    GetWindowRect(form, &moved);
+    EXPECT_EQ(moved.right - moved.left, suggested.right - suggested.left);
+    EXPECT_TRUE(process_.IsRunning());
+    PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(process_.WaitForExit(15s));
+    FreeLibrary(watch);
 }
 
 }  // namespace
