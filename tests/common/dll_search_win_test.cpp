@@ -7,8 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
-#include <cwctype>
+#include <cctype>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -25,100 +26,52 @@ using testing::ChildProcess;
 using testing::ReadBytes;
 using testing::TempDir;
 
-// The names of the DLLs an executable imports, straight from its PE headers: the import table
-// and the delay-load table. Fails the test on a file that is not what its headers claim.
-class PeImports {
-  public:
-    explicit PeImports(const std::string& image) : image_(image) {
-        const auto dos = At<IMAGE_DOS_HEADER>(0);
-        if (dos.e_magic != IMAGE_DOS_SIGNATURE) throw Bad("no MZ header");
-        const auto offset = static_cast<std::size_t>(dos.e_lfanew);
-        if (At<DWORD>(offset) != IMAGE_NT_SIGNATURE) throw Bad("no PE signature");
-        const auto file = At<IMAGE_FILE_HEADER>(offset + sizeof(DWORD));
-        const std::size_t optional = offset + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER);
-        const WORD magic = At<WORD>(optional);
-        if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-            ReadDirectories(At<IMAGE_OPTIONAL_HEADER64>(optional));
-        } else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
-            ReadDirectories(At<IMAGE_OPTIONAL_HEADER32>(optional));
-        } else {
-            throw Bad("unknown optional header");
-        }
-        const std::size_t sections = optional + file.SizeOfOptionalHeader;
-        for (WORD i = 0; i < file.NumberOfSections; ++i)
-            sections_.push_back(
-                At<IMAGE_SECTION_HEADER>(sections + i * sizeof(IMAGE_SECTION_HEADER)));
+// Reads a T at `offset` of a file's bytes; a file too short for it is no PE image.
+template <typename T>
+T At(const std::string& image, std::size_t offset) {
+    if (offset > image.size() || image.size() - offset < sizeof(T))
+        throw std::runtime_error("not a PE image: truncated");
+    T value;
+    std::memcpy(&value, image.data() + offset, sizeof(T));
+    return value;
+}
 
-        if (imports_.Size != 0) {
-            for (std::size_t at = FileOffset(imports_.VirtualAddress);;
-                 at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-                const auto entry = At<IMAGE_IMPORT_DESCRIPTOR>(at);
-                if (entry.Name == 0) break;
-                names_.push_back(NameAt(entry.Name));
-            }
-        }
-        if (delayImports_.Size != 0) {
-            for (std::size_t at = FileOffset(delayImports_.VirtualAddress);;
-                 at += sizeof(IMAGE_DELAYLOAD_DESCRIPTOR)) {
-                const auto entry = At<IMAGE_DELAYLOAD_DESCRIPTOR>(at);
-                if (entry.DllNameRVA == 0) break;
-                // Attribute 1 says the fields are addresses relative to the image, as they
-                // have been since Visual C++ 7; the older form held absolute addresses.
-                if ((entry.Attributes.AllAttributes & 1) == 0) throw Bad("old delay-load form");
-                names_.push_back(NameAt(entry.DllNameRVA));
-            }
-        }
-    }
-
-    // Lower case, in the order the tables list them.
-    const std::vector<std::string>& Names() const { return names_; }
-
-  private:
-    static std::runtime_error Bad(const std::string& why) {
-        return std::runtime_error("not a PE image: " + why);
-    }
-
-    template <typename T>
-    T At(std::size_t offset) const {
-        if (offset > image_.size() || image_.size() - offset < sizeof(T)) throw Bad("truncated");
-        T value;
-        std::memcpy(&value, image_.data() + offset, sizeof(T));
-        return value;
-    }
-
-    template <typename OptionalHeader>
-    void ReadDirectories(const OptionalHeader& header) {
-        if (header.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_IMPORT)
-            imports_ = header.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        if (header.NumberOfRvaAndSizes > IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT)
-            delayImports_ = header.DataDirectory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT];
-    }
-
-    // Where in the file the section holding `rva` keeps that byte.
-    std::size_t FileOffset(DWORD rva) const {
-        for (const IMAGE_SECTION_HEADER& section : sections_) {
-            const DWORD size = std::max(section.Misc.VirtualSize, section.SizeOfRawData);
-            if (rva >= section.VirtualAddress && rva - section.VirtualAddress < size)
+// The names, in lower case, of the DLLs a 64-bit executable imports, from its own headers.
+// (Delay-loaded DLLs are loaded by name at their first use, after the restriction.)
+std::vector<std::string> ImportedDlls(const std::string& image) {
+    const auto dos = At<IMAGE_DOS_HEADER>(image, 0);
+    const auto nt = At<IMAGE_NT_HEADERS64>(image, static_cast<std::size_t>(dos.e_lfanew));
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || nt.Signature != IMAGE_NT_SIGNATURE ||
+        nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        throw std::runtime_error("not a 64-bit PE image");
+    // Where in the file the section holding the image address `rva` keeps that byte.
+    const std::size_t sections = static_cast<std::size_t>(dos.e_lfanew) +
+                                 offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+                                 nt.FileHeader.SizeOfOptionalHeader;
+    const auto fileOffset = [&](DWORD rva) -> std::size_t {
+        for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
+            const auto section =
+                At<IMAGE_SECTION_HEADER>(image, sections + i * sizeof(IMAGE_SECTION_HEADER));
+            if (rva >= section.VirtualAddress &&
+                rva - section.VirtualAddress < section.SizeOfRawData)
                 return section.PointerToRawData + (rva - section.VirtualAddress);
         }
-        throw Bad("address outside every section");
-    }
-
-    std::string NameAt(DWORD rva) const {
+        throw std::runtime_error("not a PE image: an address outside every section");
+    };
+    std::vector<std::string> names;
+    const IMAGE_DATA_DIRECTORY imports =
+        nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.Size == 0) return names;
+    for (std::size_t at = fileOffset(imports.VirtualAddress);;
+         at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto entry = At<IMAGE_IMPORT_DESCRIPTOR>(image, at);
+        if (entry.Name == 0) return names;  // the table ends with an empty entry
         std::string name;
-        for (std::size_t at = FileOffset(rva);; ++at) {
-            const char c = At<char>(at);
-            if (c == '\0') return name;
-            name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
+        for (std::size_t c = fileOffset(entry.Name); At<char>(image, c) != '\0'; ++c)
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(image[c])));
+        names.push_back(name);
     }
-
-    const std::string& image_;
-    IMAGE_DATA_DIRECTORY imports_{};
-    IMAGE_DATA_DIRECTORY delayImports_{};
-    std::vector<IMAGE_SECTION_HEADER> sections_;
-    std::vector<std::string> names_;
-};
+}
 
 TEST(DllImports, VantleSetupImportsOnlyDllsWindowsAlwaysTakesFromItsSystemFolder) {
     // Known DLLs: the loader maps them from the system folder whatever lies beside the program.
@@ -126,12 +79,11 @@ TEST(DllImports, VantleSetupImportsOnlyDllsWindowsAlwaysTakesFromItsSystemFolder
     // has run a single instruction of its own.
     const std::set<std::string> known{"kernel32.dll", "user32.dll",   "gdi32.dll",
                                       "ole32.dll",    "oleaut32.dll", "msvcrt.dll"};
-    const std::string image = ReadBytes(BinFolder() / L"VantleSetup.exe");
-    const PeImports imports(image);
-    ASSERT_NE(std::find(imports.Names().begin(), imports.Names().end(), "kernel32.dll"),
-              imports.Names().end())
+    const std::vector<std::string> imports =
+        ImportedDlls(ReadBytes(BinFolder() / L"VantleSetup.exe"));
+    ASSERT_NE(std::find(imports.begin(), imports.end(), "kernel32.dll"), imports.end())
         << "the import table was not read";
-    for (const std::string& name : imports.Names())
+    for (const std::string& name : imports)
         EXPECT_TRUE(known.count(name)) << name << " is not taken from the system folder";
 }
 
