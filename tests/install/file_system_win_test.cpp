@@ -19,7 +19,7 @@ TEST(FullPath, ResolvesAgainstTheCurrentFolderAndItsDriveWhateverTheLength) {
     const std::wstring drive = current.Path().root_name().wstring();
     EXPECT_EQ(files.FullPath(L"\\TableScriptResults.log"), drive + L"\\TableScriptResults.log");
     EXPECT_EQ(files.FullPath(L"tmp\\x.log"), current.Win() + L"\\tmp\\x.log");
-    // Longer than the first buffer: the whole path, never a part of it.
+    // Longer than the first buffer: the whole path, never one cut short.
     const std::wstring deep = std::wstring(150, L'a') + L"\\" + std::wstring(150, L'b');
     EXPECT_EQ(files.FullPath(deep), current.Win() + L"\\" + deep);
     EXPECT_EQ(files.FullPath(L"C:\\Temp\\x.log"), L"C:\\Temp\\x.log");
