@@ -17,8 +17,10 @@ target_include_directories(vantle_win_test_support PUBLIC ${CMAKE_CURRENT_SOURCE
 target_link_libraries(vantle_win_test_support PUBLIC vantle_win gtest)
 
 add_executable(vantle_win_tests
+  common/dll_search_win_test.cpp
   common/environment_win_test.cpp
   install/ado_database_win_test.cpp
+  install/file_system_win_test.cpp
   install/script_run_win_test.cpp
   process/sync_shell_win_test.cpp
   profile/ini_read_win_test.cpp
@@ -27,11 +29,24 @@ add_executable(vantle_win_tests
 target_link_libraries(vantle_win_tests PRIVATE vantle_win_test_support gtest_main)
 add_test(NAME windows COMMAND vantle_win_tests)
 
+# For the DLL search tests: a probe that loads a DLL by name in a process of its own, and a DLL
+# of a name no Windows has, in bin/planted, for the tests to plant where a search must not look.
+add_executable(dll_probe common/dll_probe_win.cpp)
+target_link_libraries(dll_probe PRIVATE vantle_win)
+vantle_wide_entry(dll_probe)
+add_library(vantle_planted_dll SHARED common/planted_dll_win.cpp)
+set_target_properties(vantle_planted_dll PROPERTIES PREFIX "" OUTPUT_NAME vantle_planted
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/planted)
+target_link_libraries(vantle_planted_dll PRIVATE vantle_options)
+add_dependencies(vantle_win_tests dll_probe vantle_planted_dll)
+
 add_executable(vantle_e2e_tests
+  e2e/accessibility_e2e_test.cpp
   e2e/dialog_e2e_test.cpp
-  e2e/field_border_e2e_test.cpp
-  e2e/install_e2e_test.cpp
   e2e/dll_search_e2e_test.cpp
+  e2e/field_border_e2e_test.cpp
+  e2e/hardening_e2e_test.cpp
+  e2e/install_e2e_test.cpp
   e2e/install_fixture_win.cpp
   e2e/stop_e2e_test.cpp
 )
@@ -41,7 +56,13 @@ target_link_libraries(vantle_e2e_tests PRIVATE vantle_win_test_support gtest_mai
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_compile_options(vantle_e2e_tests PRIVATE -Wno-missing-field-initializers)
 endif()
-add_dependencies(vantle_e2e_tests VantleSetup VantleSetupHarness)
+add_dependencies(vantle_e2e_tests VantleSetup VantleSetupHarness vantle_font_watch)
+
+# A window hook the system loads into the real program, watching the fonts its controls hold.
+add_library(vantle_font_watch SHARED e2e/font_watch_win.cpp)
+set_target_properties(vantle_font_watch PROPERTIES PREFIX ""
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/hooks)
+target_link_libraries(vantle_font_watch PRIVATE vantle_options user32 gdi32)
 
 # The real program with the in-process stand-in database in place of ADO.
 add_executable(VantleSetupHarness WIN32 e2e/harness_win.cpp)

@@ -4,8 +4,8 @@
 
 namespace vantle {
 
-// One copy of the program per logon session, through a named mutex in the session's
-// namespace; the mutex lives as long as the first copy does.
+// One copy of the program per Windows (Terminal Services) session, through a named mutex in
+// the session's namespace; the mutex lives as long as the first copy does.
 class SingleInstance {
   public:
     SingleInstance();

@@ -19,4 +19,8 @@ class Environment {
 // "C:\dir\app.exe" -> "C:\dir"; "C:\app.exe" -> "C:\".
 std::wstring FolderOfFile(const std::wstring& filePath);
 
+// True when `path` names one place whatever the current folder and drive: "C:\..." or
+// "\\server\share\..." (either slash). "\dir", "C:dir" and "dir" depend on them.
+bool IsFullyQualifiedPath(const std::wstring& path);
+
 }  // namespace vantle

@@ -154,7 +154,7 @@ void Form1::CreateControls() {
 void Form1::ApplyLayout(UINT dpi) {
     const int scale = static_cast<int>(dpi);
     LOGFONTW logFont = MessageFontForDpi(dpi);
-    font_.Reset(CreateFontIndirectW(&logFont));
+    UniqueFont font(CreateFontIndirectW(&logFont));
     for (const ControlDesign& design : kControls) {
         const PixelRect r = ToPixels(design.twips, scale);
         const HWND control = Control(design.id);
@@ -165,8 +165,11 @@ void Form1::ApplyLayout(UINT dpi) {
         // Frame changed: a label's client area depends on the DPI, not only on its size.
         SetWindowPos(control, nullptr, r.left, r.top, r.width, r.height,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
     }
+    // A control keeps using the font it holds (to measure and draw) until it is handed
+    // another: the old one may go only now.
+    font_ = std::move(font);
 }
 
 void Form1::CenterOnScreen() {
@@ -344,9 +347,14 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NCDESTROY:
             window_.Release();
             break;
-        case WM_CTLCOLORSTATIC:
-            SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        case WM_CTLCOLORSTATIC: {
+            // A parent that answers this message sets the text colour too: the label's DC
+            // starts with black, which a high-contrast scheme's dark face would swallow.
+            const auto dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+            SetBkMode(dc, TRANSPARENT);
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
         case WM_DPICHANGED: {
             ApplyLayout(HIWORD(wParam));
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);

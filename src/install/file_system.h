@@ -12,6 +12,9 @@ class FileSystem {
     virtual bool NormalFileExists(const std::wstring& path) const = 0;
     // Raises Error when the file cannot be deleted.
     virtual void Delete(const std::wstring& path) = 0;
+    // `path` made absolute against this process's current folder and drive, as the file
+    // functions read it here; `path` unchanged when it cannot be.
+    virtual std::wstring FullPath(const std::wstring& path) const = 0;
 };
 
 }  // namespace vantle

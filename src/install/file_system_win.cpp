@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "common/error.h"
 #include "common/system_message_win.h"
 
@@ -30,6 +32,19 @@ bool WindowsFileSystem::NormalFileExists(const std::wstring& path) const {
 
 void WindowsFileSystem::Delete(const std::wstring& path) {
     if (!DeleteFileW(path.c_str())) RaiseFileError(GetLastError());
+}
+
+std::wstring WindowsFileSystem::FullPath(const std::wstring& path) const {
+    // "\x" takes the drive of the current folder, "C:x" that drive's own current folder (kept
+    // in the hidden "=C:" variable), "x" the current folder itself.
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()),
+                                              buffer.data(), nullptr);
+        if (length == 0) return path;
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(length);  // the size needed, terminator included
+    }
 }
 
 }  // namespace vantle

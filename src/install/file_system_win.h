@@ -8,6 +8,7 @@ class WindowsFileSystem final : public FileSystem {
   public:
     bool NormalFileExists(const std::wstring& path) const override;
     void Delete(const std::wstring& path) override;
+    std::wstring FullPath(const std::wstring& path) const override;
 };
 
 }  // namespace vantle

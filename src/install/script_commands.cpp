@@ -37,9 +37,8 @@ std::wstring ResultLogPath(const std::wstring& tempFolder) {
 }
 
 ToolCommand ToolCommandFor(ScriptTool tool, const ConnectionSettings& s,
-                           const std::wstring& programFolder, const std::wstring& tempFolder) {
+                           const std::wstring& programFolder, const std::wstring& log) {
     const std::wstring script = ScriptPath(programFolder);
-    const std::wstring log = ResultLogPath(tempFolder);
     RequirePassable(s.server, L"The server");
     RequirePassable(s.login, L"The login");
     RequirePassable(s.database, L"The database");
@@ -65,8 +64,7 @@ ToolCommand ToolCommandFor(ScriptTool tool, const ConnectionSettings& s,
     return command;
 }
 
-std::wstring ViewerCommandLine(const std::wstring& tempFolder) {
-    const std::wstring log = ResultLogPath(tempFolder);
+std::wstring ViewerCommandLine(const std::wstring& log) {
     RequirePassable(log, L"The temporary folder");
     return Interpreter({&log}) + L"start notepad " + CmdQuotedPath(log);
 }

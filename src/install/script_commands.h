@@ -25,17 +25,17 @@ struct ToolCommand {
 };
 
 // "cmd.exe /c sqlcmd -S <server> -U <login> -d <database> -i "<script>" -o "<log>"" (osql for
-// the fallback). A password never stands on the line, where process listers and audit logs
-// would record it: it goes to the tool through SQLCMDPASSWORD (osql: OSQLPASSWORD), which the
-// tools read when -P is absent. Only an empty password is given as -P "", since without it
-// the tool would prompt on a console nobody sees. Plain values stand as they are; others are
-// escaped so that each reaches the tool as one argument holding exactly its text. Raises when
-// a value on the line holds CR, LF or NUL, or the password holds NUL.
+// the fallback), <log> being `resultLog` as it stands. A password never stands on the line, where
+// process listers and audit logs would record it: it goes to the tool through SQLCMDPASSWORD (osql:
+// OSQLPASSWORD), which the tools read when -P is absent. Only an empty password is given as -P "",
+// since without it the tool would prompt on a console nobody sees. Plain values stand as they are;
+// others are escaped so that each reaches the tool as one argument holding exactly its text. Raises
+// when a value on the line holds CR, LF or NUL, or the password holds NUL.
 ToolCommand ToolCommandFor(ScriptTool tool, const ConnectionSettings& settings,
-                           const std::wstring& programFolder, const std::wstring& tempFolder);
+                           const std::wstring& programFolder, const std::wstring& resultLog);
 
 // "cmd.exe /c start notepad "<log>"": start makes the interpreter return at once, so the
 // program does not wait for Notepad, which stays open after the program has ended.
-std::wstring ViewerCommandLine(const std::wstring& tempFolder);
+std::wstring ViewerCommandLine(const std::wstring& resultLog);
 
 }  // namespace vantle

@@ -3,6 +3,18 @@
 #include "install/resume_next.h"
 
 namespace vantle {
+namespace {
+
+// With TEMP unset or relative, the log's path depends on the current folder and drive, and
+// the tools run in the program folder, perhaps on another drive than this program's current
+// folder: they would write one file while the program tests, deletes and shows another.
+// Resolved here, once, every step names the same file; an absolute TEMP is used as it is.
+std::wstring ResolvedResultLog(const std::wstring& tempFolder, const FileSystem& files) {
+    const std::wstring log = ResultLogPath(tempFolder);
+    return IsFullyQualifiedPath(log) ? log : files.FullPath(log);
+}
+
+}  // namespace
 
 ScriptRun::ScriptRun(const ConnectionSettings& settings, const Environment& environment,
                      FileSystem& files, ProcessRunner& runner,
@@ -10,12 +22,13 @@ ScriptRun::ScriptRun(const ConnectionSettings& settings, const Environment& envi
     : settings_(settings),
       environment_(environment),
       files_(files),
+      resultLog_(ResolvedResultLog(environment.Variable(L"TEMP"), files)),
       runner_(runner),
       onTool_(std::move(onTool)) {}
 
 ScriptOutcome ScriptRun::RunAll() {
     ScriptOutcome outcome;
-    outcome.logPath = ResultLogPath(TempFolder());
+    outcome.logPath = resultLog_;
     const auto logExists = [&] { return ConditionResumeNext([&] { return ResultLogExists(); }); };
 
     if (logExists()) {
@@ -52,18 +65,18 @@ ScriptOutcome ScriptRun::RunAll() {
 }
 
 bool ScriptRun::ResultLogExists() const {
-    return files_.NormalFileExists(ResultLogPath(TempFolder()));
+    return files_.NormalFileExists(resultLog_);
 }
 
 void ScriptRun::DeleteResultLog() {
-    files_.Delete(ResultLogPath(TempFolder()));
+    files_.Delete(resultLog_);
 }
 
 ToolRun ScriptRun::RunTool(ScriptTool tool) {
     ToolRun run;
     try {
         const ToolCommand command =
-            ToolCommandFor(tool, settings_, environment_.ProgramFolder(), TempFolder());
+            ToolCommandFor(tool, settings_, environment_.ProgramFolder(), resultLog_);
         if (onTool_) onTool_(tool);
         ProgramCommand interpreter = Interpreter(command.commandLine, command.environment);
         // Stopping a tool, or this program ending, must end sqlcmd too, not only its cmd.exe.
@@ -79,7 +92,7 @@ ToolRun ScriptRun::RunTool(ScriptTool tool) {
 }
 
 void ScriptRun::OpenResultLog() {
-    runner_.Run(Interpreter(ViewerCommandLine(TempFolder())), kWindowHidden);
+    runner_.Run(Interpreter(ViewerCommandLine(resultLog_)), kWindowHidden);
 }
 
 ProgramCommand ScriptRun::Interpreter(const std::wstring& commandLine,

@@ -62,11 +62,10 @@ class ScriptRun {
   private:
     ProgramCommand Interpreter(const std::wstring& commandLine,
                                EnvironmentOverrides environment = {}) const;
-    std::wstring TempFolder() const { return environment_.Variable(L"TEMP"); }
-
     ConnectionSettings settings_;
     const Environment& environment_;
     FileSystem& files_;
+    std::wstring resultLog_;
     ProcessRunner& runner_;
     std::function<void(ScriptTool)> onTool_;
 };

@@ -13,6 +13,7 @@
 #include "app/setup_app_win.h"
 #include "dialog/layout.h"
 #include "common/ansi_text_win.h"
+#include "common/dll_search_win.h"
 #include "common/environment_win.h"
 #include "support/fake_database.h"
 #include "support/hex.h"
@@ -49,6 +50,7 @@ void PressOkWhenShown() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    vantle::RestrictDllSearchToSystemFolder();
     const std::wstring mode = vantle::WindowsEnvironment().Variable(L"VANTLE_FAKE_DB");
     vantle::testing::FakeServer server;
     server.tablesExist = mode == L"present";

@@ -14,20 +14,20 @@ using Overrides = EnvironmentOverrides;
 
 TEST(ToolLines, PlainValuesGiveTheExactLinesWithThePasswordInTheToolsOwnVariable) {
     const ToolCommand sqlcmd =
-        ToolCommandFor(ScriptTool::Primary, kPlain, L"C:\\Vantle", L"C:\\Temp");
+        ToolCommandFor(ScriptTool::Primary, kPlain, L"C:\\Vantle", ResultLogPath(L"C:\\Temp"));
     EXPECT_EQ(sqlcmd.commandLine,
               L"cmd.exe /c sqlcmd -S SQLHOST\\Q1 -U quillmar -d QuillDB "
               L"-i \"C:\\Vantle\\TableScripts.sql\" -o \"C:\\Temp\\TableScriptResults.log\"");
     EXPECT_EQ(sqlcmd.environment, (Overrides{{L"SQLCMDPASSWORD", L"8vek3"}}));
 
     const ToolCommand osql =
-        ToolCommandFor(ScriptTool::Fallback, kPlain, L"C:\\Vantle", L"C:\\Temp");
+        ToolCommandFor(ScriptTool::Fallback, kPlain, L"C:\\Vantle", ResultLogPath(L"C:\\Temp"));
     EXPECT_EQ(osql.commandLine,
               L"cmd.exe /c osql -S SQLHOST\\Q1 -U quillmar -d QuillDB "
               L"-i \"C:\\Vantle\\TableScripts.sql\" -o \"C:\\Temp\\TableScriptResults.log\"");
     EXPECT_EQ(osql.environment, (Overrides{{L"OSQLPASSWORD", L"8vek3"}}));
 
-    EXPECT_EQ(ViewerCommandLine(L"C:\\Temp"),
+    EXPECT_EQ(ViewerCommandLine(ResultLogPath(L"C:\\Temp")),
               L"cmd.exe /c start notepad \"C:\\Temp\\TableScriptResults.log\"");
 }
 
@@ -35,7 +35,7 @@ TEST(ToolLines, AnEmptyPasswordIsGivenAsAnEmptyOptionSoTheToolNeverPrompts) {
     ConnectionSettings empty = kPlain;
     empty.password.clear();
     const ToolCommand sqlcmd =
-        ToolCommandFor(ScriptTool::Primary, empty, L"C:\\Vantle", L"C:\\Temp");
+        ToolCommandFor(ScriptTool::Primary, empty, L"C:\\Vantle", ResultLogPath(L"C:\\Temp"));
     EXPECT_EQ(sqlcmd.commandLine,
               L"cmd.exe /c sqlcmd -S SQLHOST\\Q1 -U quillmar -P \"\" -d QuillDB "
               L"-i \"C:\\Vantle\\TableScripts.sql\" -o \"C:\\Temp\\TableScriptResults.log\"");
@@ -53,7 +53,8 @@ TEST(ToolLines, HostilePasswordsGoToTheVariableUnchangedAndNeverOntoTheLine) {
          {L"p\"w%PATH%!x!^", L"=leading", L"a & b | c > d", L"%SQLCMDPASSWORD%", L"  blanks  ",
           L"caf\u00e9 \u4e2d", L"-P secret", L"\"", L"line\r\nbreak"}) {
         const ConnectionSettings s{L"S", L"D", L"U", password};
-        const ToolCommand command = ToolCommandFor(ScriptTool::Primary, s, L"C:\\V", L"C:\\T");
+        const ToolCommand command =
+            ToolCommandFor(ScriptTool::Primary, s, L"C:\\V", ResultLogPath(L"C:\\T"));
         EXPECT_EQ(command.environment, (Overrides{{L"SQLCMDPASSWORD", password}}));
         EXPECT_EQ(command.commandLine.find(L"-P"), std::wstring::npos);
         EXPECT_EQ(command.commandLine.rfind(L"cmd.exe /c sqlcmd ", 0), 0u)
@@ -63,7 +64,7 @@ TEST(ToolLines, HostilePasswordsGoToTheVariableUnchangedAndNeverOntoTheLine) {
 
 TEST(ToolLines, FoldersWithSpacesStandInsideTheirQuotes) {
     EXPECT_EQ(ToolCommandFor(ScriptTool::Primary, kPlain, L"C:\\Program Files (x86)\\Vantle",
-                             L"C:\\Users\\Jo Smith\\AppData\\Local\\Temp")
+                             ResultLogPath(L"C:\\Users\\Jo Smith\\AppData\\Local\\Temp"))
                   .commandLine,
               L"cmd.exe /c sqlcmd -S SQLHOST\\Q1 -U quillmar -d QuillDB "
               L"-i \"C:\\Program Files (x86)\\Vantle\\TableScripts.sql\" "
@@ -73,15 +74,17 @@ TEST(ToolLines, FoldersWithSpacesStandInsideTheirQuotes) {
 TEST(ToolLines, FoldersAreJoinedUntrimmed) {
     // A drive root keeps its backslash, so the script path holds a doubled one.
     EXPECT_EQ(ScriptPath(L"D:\\"), L"D:\\\\TableScripts.sql");
-    // TEMP unset: the log is looked for in the root of the current drive.
+    // TEMP unset: the root of the current drive, which the script run resolves to a drive.
     EXPECT_EQ(ResultLogPath(L""), L"\\TableScriptResults.log");
-    EXPECT_EQ(ViewerCommandLine(L""), L"cmd.exe /c start notepad \"\\TableScriptResults.log\"");
+    EXPECT_EQ(ViewerCommandLine(ResultLogPath(L"")),
+              L"cmd.exe /c start notepad \"\\TableScriptResults.log\"");
 }
 
 TEST(ToolLines, HostileValuesEachReachTheToolAsOneArgument) {
     const ConnectionSettings hostile{L"srv & del /q *", L"-d db (1)", L"", L"p\"w%PATH%!x!^"};
     const std::wstring line =
-        ToolCommandFor(ScriptTool::Primary, hostile, L"C:\\50% off", L"C:\\Tmp!").commandLine;
+        ToolCommandFor(ScriptTool::Primary, hostile, L"C:\\50% off", ResultLogPath(L"C:\\Tmp!"))
+            .commandLine;
     ASSERT_EQ(line.rfind(L"cmd.exe /V:OFF /c sqlcmd ", 0), 0u) << "a '!' needs /V:OFF";
     const auto afterCmd = testing::CmdModel(line.substr(18), {{L"PATH", L"X"}});
     ASSERT_TRUE(afterCmd.has_value());
@@ -95,12 +98,15 @@ TEST(ToolLines, HostileValuesEachReachTheToolAsOneArgument) {
 TEST(ToolLines, LineBreaksOnTheLineAndNulInThePasswordRefuseTheTool) {
     ConnectionSettings broken = kPlain;
     broken.server = L"srv\r\nsqlcmd -Q \"drop table x\"";
-    EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, broken, L"C:\\V", L"C:\\T"), Error);
+    EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, broken, L"C:\\V", ResultLogPath(L"C:\\T")),
+                 Error);
     broken = kPlain;
     broken.password = std::wstring(L"pw\0x", 4);
-    EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, broken, L"C:\\V", L"C:\\T"), Error);
-    EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, kPlain, L"C:\\V\n", L"C:\\T"), Error);
-    EXPECT_THROW(ViewerCommandLine(std::wstring(L"C:\\T\0x", 6)), Error);
+    EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, broken, L"C:\\V", ResultLogPath(L"C:\\T")),
+                 Error);
+    EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, kPlain, L"C:\\V\n", ResultLogPath(L"C:\\T")),
+                 Error);
+    EXPECT_THROW(ViewerCommandLine(ResultLogPath(std::wstring(L"C:\\T\0x", 6))), Error);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "process/process_runner.h"
 #include "support/fake_script_tools.h"
 #include "support/fakes.h"
@@ -165,6 +167,64 @@ TEST_F(ScriptRunTest, ARefusedValueSkipsBothToolsAndSaysWhy) {
     EXPECT_TRUE(announced_.empty());
     ASSERT_TRUE(outcome.primary.error.has_value());
     EXPECT_NE(outcome.primary.error->Description().find(L"The server"), std::wstring::npos);
+}
+
+// The quoted path each command line ends with: the tools' -o and Notepad's file.
+std::vector<std::wstring> LogsNamed(const std::vector<ProgramCommand>& runs) {
+    std::vector<std::wstring> logs;
+    for (const ProgramCommand& run : runs) {
+        const std::wstring& line = run.commandLine;
+        const auto quote = line.rfind(L'"', line.size() - 2);
+        logs.push_back(line.substr(quote + 1, line.size() - quote - 2));
+    }
+    return logs;
+}
+
+TEST_F(ScriptRunTest, WithoutAnAbsoluteTempEveryStepNamesTheLogResolvedOnce) {
+    // The tools run in the program folder, on another drive than this program's current
+    // folder: an unresolved "\\TableScriptResults.log" would be a different file for them.
+    for (const auto& [temp, resolved] :
+         {std::pair<std::wstring, std::wstring>{L"", L"D:\\TableScriptResults.log"},
+          {L"tmp", L"D:\\Downloads\\tmp\\TableScriptResults.log"}}) {
+        SCOPED_TRACE(std::string(temp.begin(), temp.end()));
+        environment_.variables[L"TEMP"] = temp;
+        files_.log.clear();
+        runner_.runs.clear();
+        files_.files = {resolved};
+        // sqlcmd writes the log it was given; osql must then not run.
+        runner_.onRun = [this](const ProgramCommand& c) {
+            if (c.commandLine.find(L"/c sqlcmd ") != std::wstring::npos)
+                files_.files.insert(LogsNamed({c}).front());
+            return 0;
+        };
+        const ScriptOutcome outcome = Run();
+        EXPECT_EQ(outcome.result, Result::LogShown);
+        EXPECT_EQ(outcome.logPath, resolved);
+        EXPECT_EQ(files_.log,
+                  (std::vector<std::wstring>{L"full " + ResultLogPath(temp), L"exists " + resolved,
+                                             L"delete " + resolved, L"exists " + resolved,
+                                             L"exists " + resolved}));
+        EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"start"}));
+        EXPECT_EQ(LogsNamed(runner_.runs), (std::vector<std::wstring>{resolved, resolved}));
+    }
+}
+
+TEST_F(ScriptRunTest, AnAbsoluteTempIsUsedAsItStands) {
+    for (const std::wstring temp : {L"C:\\Temp", L"c:/temp", L"\\\\server\\temp"}) {
+        environment_.variables[L"TEMP"] = temp;
+        files_.log.clear();
+        runner_.runs.clear();
+        files_.files.clear();
+        const std::wstring log = temp + L"\\TableScriptResults.log";
+        runner_.onRun = [this, log](const ProgramCommand& c) {  // sqlcmd, osql and Notepad run
+            if (c.commandLine.find(L"/c osql ") != std::wstring::npos) files_.files.insert(log);
+            return 0;
+        };
+        EXPECT_EQ(Run().logPath, log);
+        EXPECT_EQ(LogsNamed(runner_.runs), (std::vector<std::wstring>{log, log, log}));
+        for (const std::wstring& step : files_.log)
+            EXPECT_EQ(step.rfind(L"full ", 0), std::wstring::npos);
+    }
 }
 
 }  // namespace

@@ -208,10 +208,12 @@ TEST_F(ScriptRunWinTest, UnsetTempPutsTheLogInTheRootOfTheCurrentDrive) {
     DeleteFileW(L"\\TableScriptResults.log");
     SetCurrentDirectoryW(oldCurrent);
     EXPECT_EQ(outcome.result, ScriptOutcome::Result::LogShown);
+    // Named with its drive, so that the tools' current folder cannot move it.
+    const std::wstring log = program_.root_name().wstring() + L"\\TableScriptResults.log";
     ASSERT_EQ(Calls(L"sqlcmd").size(), 1u);
-    EXPECT_EQ(Calls(L"sqlcmd")[0].args.at(10), L"\\TableScriptResults.log");
+    EXPECT_EQ(Calls(L"sqlcmd")[0].args.at(10), log);
     ASSERT_EQ(notepad.size(), 1u);
-    EXPECT_EQ(Tail(notepad[0]), std::vector<std::wstring>{L"\\TableScriptResults.log"});
+    EXPECT_EQ(Tail(notepad[0]), std::vector<std::wstring>{log});
 }
 
 TEST_F(ScriptRunWinTest, APlantedCmdExeIsNeverRun) {
@@ -312,7 +314,8 @@ class RoundTrip : public ScriptRunWinTest {
   protected:
     void Check(const ConnectionSettings& s, const std::wstring& programFolder,
                const std::wstring& tempFolder) {
-        const ToolCommand tool = ToolCommandFor(ScriptTool::Primary, s, programFolder, tempFolder);
+        const ToolCommand tool =
+            ToolCommandFor(ScriptTool::Primary, s, programFolder, ResultLogPath(tempFolder));
         const std::wstring& line = tool.commandLine;
         ProgramCommand command(environment_.systemFolder + L"\\cmd.exe", line);
         command.environment = tool.environment;

@@ -25,8 +25,15 @@ class FakeFileSystem final : public FileSystem {
         if (failDelete) throw Error(32, L"FileSystem", L"The file is in use.");
         files.erase(path);
     }
+    // Resolves as the platform would from `currentFolder`, for "\x" and "x" alike.
+    std::wstring FullPath(const std::wstring& path) const override {
+        log.push_back(L"full " + path);
+        if (!path.empty() && path[0] == L'\\') return currentFolder.substr(0, 2) + path;
+        return currentFolder + L"\\" + path;
+    }
 
     std::set<std::wstring> files;
+    std::wstring currentFolder = L"D:\\Downloads";
     bool failExists = false;
     bool failDelete = false;
     std::function<void()> onDelete;

@@ -1,0 +1,127 @@
+// Where the program's DLLs come from: the ones it imports, which the loader finds before any
+// code of the program runs, and the ones loaded by name later on.
+#include "common/dll_search_win.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <cctype>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "support/win_test_support.h"
+
+namespace vantle {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::BinFolder;
+using testing::ChildProcess;
+using testing::ReadBytes;
+using testing::TempDir;
+
+// Reads a T at `offset` of a file's bytes; a file too short for it is no PE image.
+template <typename T>
+T At(const std::string& image, std::size_t offset) {
+    if (offset > image.size() || image.size() - offset < sizeof(T))
+        throw std::runtime_error("not a PE image: truncated");
+    T value;
+    std::memcpy(&value, image.data() + offset, sizeof(T));
+    return value;
+}
+
+// The names, in lower case, of the DLLs a 64-bit executable imports, from its own headers.
+// (Delay-loaded DLLs are loaded by name at their first use, after the restriction.)
+std::vector<std::string> ImportedDlls(const std::string& image) {
+    const auto dos = At<IMAGE_DOS_HEADER>(image, 0);
+    const auto nt = At<IMAGE_NT_HEADERS64>(image, static_cast<std::size_t>(dos.e_lfanew));
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || nt.Signature != IMAGE_NT_SIGNATURE ||
+        nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        throw std::runtime_error("not a 64-bit PE image");
+    // Where in the file the section holding the image address `rva` keeps that byte.
+    const std::size_t sections = static_cast<std::size_t>(dos.e_lfanew) +
+                                 offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+                                 nt.FileHeader.SizeOfOptionalHeader;
+    const auto fileOffset = [&](DWORD rva) -> std::size_t {
+        for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
+            const auto section =
+                At<IMAGE_SECTION_HEADER>(image, sections + i * sizeof(IMAGE_SECTION_HEADER));
+            if (rva >= section.VirtualAddress &&
+                rva - section.VirtualAddress < section.SizeOfRawData)
+                return section.PointerToRawData + (rva - section.VirtualAddress);
+        }
+        throw std::runtime_error("not a PE image: an address outside every section");
+    };
+    std::vector<std::string> names;
+    const IMAGE_DATA_DIRECTORY imports =
+        nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.Size == 0) return names;
+    for (std::size_t at = fileOffset(imports.VirtualAddress);;
+         at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto entry = At<IMAGE_IMPORT_DESCRIPTOR>(image, at);
+        if (entry.Name == 0) return names;  // the table ends with an empty entry
+        std::string name;
+        for (std::size_t c = fileOffset(entry.Name); At<char>(image, c) != '\0'; ++c)
+            name += static_cast<char>(std::tolower(static_cast<unsigned char>(image[c])));
+        names.push_back(name);
+    }
+}
+
+TEST(DllImports, VantleSetupImportsOnlyDllsWindowsAlwaysTakesFromItsSystemFolder) {
+    // Known DLLs: the loader maps them from the system folder whatever lies beside the program.
+    // Any other import would be looked for in the program's folder first, before the program
+    // has run a single instruction of its own.
+    const std::set<std::string> known{"kernel32.dll", "user32.dll",   "gdi32.dll",
+                                      "ole32.dll",    "oleaut32.dll", "msvcrt.dll"};
+    const std::vector<std::string> imports =
+        ImportedDlls(ReadBytes(BinFolder() / L"VantleSetup.exe"));
+    ASSERT_NE(std::find(imports.begin(), imports.end(), "kernel32.dll"), imports.end())
+        << "the import table was not read";
+    for (const std::string& name : imports)
+        EXPECT_TRUE(known.count(name)) << name << " is not taken from the system folder";
+}
+
+// Runs the probe from `programFolder` with `currentFolder` as its current folder and returns
+// its exit code: 0 when `dll` loaded, else the load's error.
+DWORD Probe(const TempDir& programFolder, const TempDir& currentFolder, bool restricted,
+            const std::wstring& dll) {
+    const auto exe = programFolder.Path() / L"dll_probe.exe";
+    // The test's own PATH may hold folders with anything in them.
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const ChildProcess probe = ChildProcess::Start(
+        exe, L"dll_probe " + std::wstring(restricted ? L"restricted " : L"") + dll,
+        {{L"PATH", std::wstring(system)}}, currentFolder.Path());
+    DWORD exitCode = 999;
+    if (!probe.WaitForExit(30s, &exitCode)) ADD_FAILURE() << "the probe did not end";
+    return exitCode;
+}
+
+TEST(DllSearch, BareNamesComeFromTheSystemFolderOnlyNeverTheProgramsOrTheCurrentFolder) {
+    const TempDir program{L"prog"};
+    const TempDir current{L"cwd"};
+    std::filesystem::copy_file(BinFolder() / L"dll_probe.exe", program.Path() / L"dll_probe.exe");
+    const auto planted = BinFolder() / L"planted" / L"vantle_planted.dll";
+    std::filesystem::copy_file(planted, program.Path() / L"vantle_beside.dll");
+    std::filesystem::copy_file(planted, current.Path() / L"vantle_current.dll");
+
+    // The planted copies are found without the restriction: a refusal below is the
+    // restriction's doing.
+    EXPECT_EQ(Probe(program, current, false, L"vantle_beside.dll"), 0u);
+    EXPECT_EQ(Probe(program, current, false, L"vantle_current.dll"), 0u);
+
+    EXPECT_EQ(Probe(program, current, true, L"vantle_beside.dll"),
+              static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(Probe(program, current, true, L"vantle_current.dll"),
+              static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(Probe(program, current, true, L"version.dll"), 0u) << "a system DLL by name";
+}
+
+}  // namespace
+}  // namespace vantle
