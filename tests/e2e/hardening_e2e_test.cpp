@@ -1,6 +1,6 @@
 // OK from end to end where the surroundings are not the usual ones: the program started from
-// a folder on another drive than its own, without TEMP. The dialog, profiles, cmd.exe, child
-// processes and files are real; the database is the harness's in-process stand-in.
+// a folder on another drive than its own, without TEMP. The real VantleSetup.exe through
+// Wine's ADO and the stand-in provider, the real cmd.exe and the stand-in tools.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,18 +8,12 @@
 #include <filesystem>
 #include <optional>
 
-#include "dialog/layout.h"
-#include "support/standin_calls.h"
-#include "support/win_test_support.h"
+#include "e2e/install_fixture_win.h"
 
-namespace vantle {
+namespace vantle::e2e {
 namespace {
 
-using namespace std::chrono_literals;
 using testing::BinFolder;
-using testing::ChildProcess;
-using testing::ReadCalls;
-using testing::StandinCall;
 using testing::TempDir;
 using testing::WriteBytes;
 
@@ -42,66 +36,7 @@ class LeftBehind {
     bool existed_;
 };
 
-class HardeningTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::filesystem::create_directories(windir_);
-        std::filesystem::create_directories(install_);
-        WriteBytes(windir_ / L"console.ini", "[console]\r\nPath=" + install_.string() + "\r\n");
-        WriteBytes(install_ / L"QVN.ini",
-                   "[Database]\r\nServer=SQLHOST\\Q1\r\nDatabase=QuillDB\r\n");
-    }
-
-    // The harness with the stand-in database holding no tables, the stand-in tools first on
-    // PATH and sqlcmd writing its -o file.
-    HWND Start(const testing::EnvironmentOverrides& more, const std::filesystem::path& current) {
-        const auto exe = BinFolder() / L"VantleSetupHarness.exe";
-        wchar_t path[32767];
-        GetEnvironmentVariableW(L"PATH", path, 32767);
-        testing::EnvironmentOverrides environment{
-            {L"windir", windir_.wstring()},
-            {L"PATH", testing::StandinFolder().wstring() + L";" + path},
-            {L"VANTLE_FAKE_RECORD_DIR", root_.Win()},
-            {L"VANTLE_FAKE_DB", std::wstring(L"absent")},
-            {L"VANTLE_FAKE_SQLCMD_LOG", std::wstring(L"write")}};
-        for (const auto& [name, value] : more) environment[name] = value;
-        process_ = ChildProcess::Start(exe, L"\"" + exe.wstring() + L"\"", environment, current);
-        form_ = testing::WaitForTopWindow(process_.Id(), L"Setup Vantle Tables", 30s);
-        if (form_ == nullptr) ADD_FAILURE() << "the dialog did not appear";
-        return form_;
-    }
-    void PressOk() { PostMessageW(GetDlgItem(form_, kIdOk), BM_CLICK, 0, 0); }
-    // The run ends with a log shown, and so the program with it; a report box instead fails
-    // the test with the report's text.
-    void ExpectEndWithoutReport() {
-        HWND box = nullptr;
-        ASSERT_TRUE(testing::WaitUntil(
-            [&] {
-                box = testing::WaitForMessageBox(process_.Id(), L"Setup Vantle Tables", 0ms);
-                return box != nullptr || !process_.IsRunning();
-            },
-            60s))
-            << "the program neither ended nor reported";
-        std::wstring report;
-        for (HWND c = box ? GetWindow(box, GW_CHILD) : nullptr; c; c = GetWindow(c, GW_HWNDNEXT))
-            report += testing::WindowText(c) + L" ";
-        ASSERT_EQ(box, nullptr) << testing::ToUtf8Text(report);
-        DWORD exitCode = 99;
-        ASSERT_TRUE(process_.WaitForExit(10s, &exitCode));
-        EXPECT_EQ(exitCode, 0u);
-    }
-    std::vector<StandinCall> Calls(const std::wstring& tool) const {
-        return ReadCalls(root_.Path(), tool);
-    }
-
-    TempDir root_{L"hard"};
-    std::filesystem::path windir_ = root_.Path() / L"Windows";
-    std::filesystem::path install_ = root_.Path() / L"Quill";
-    ChildProcess process_;
-    HWND form_ = nullptr;
-};
-
-TEST_F(HardeningTest, WithoutTempEveryStepNamesTheLogOnTheCurrentFoldersDrive) {
+TEST_F(InstallTest, WithoutTempEveryStepNamesTheLogOnTheCurrentFoldersDrive) {
     // The program lies on one drive (Z: under Wine) and is started from a folder on another
     // (C:), as from a share or a stick: "\TableScriptResults.log" is a different file for the
     // program and for the tools, which run in the program folder.
@@ -113,9 +48,19 @@ TEST_F(HardeningTest, WithoutTempEveryStepNamesTheLogOnTheCurrentFoldersDrive) {
     const LeftBehind programDrive(BinFolder().root_path() / L"TableScriptResults.log");
     WriteBytes(log, "an old log");
 
-    ASSERT_NE(Start({{L"TEMP", std::nullopt}, {L"TMP", std::nullopt}}, current.Path()), nullptr);
+    ASSERT_NE(Start({.environment = {{L"TEMP", std::nullopt}, {L"TMP", std::nullopt}},
+                     .currentFolder = current.Path()}),
+              nullptr);
     PressOk();
-    ExpectEndWithoutReport();
+    // The run ends with a log shown, and so the program with it, never in a report.
+    HWND report = nullptr;
+    ASSERT_TRUE(testing::WaitUntil(
+        [&] { return (report = WaitForReport(0ms)) != nullptr || !process_.IsRunning(); }, 60s))
+        << "the program neither ended nor reported";
+    ASSERT_EQ(report, nullptr) << testing::ToUtf8Text(ReadMessageBox(report).text);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(process_.WaitForExit(10s, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
 
     const auto sqlcmd = Calls(L"sqlcmd");
     ASSERT_EQ(sqlcmd.size(), 1u);
@@ -134,4 +79,4 @@ TEST_F(HardeningTest, WithoutTempEveryStepNamesTheLogOnTheCurrentFoldersDrive) {
 }
 
 }  // namespace
-}  // namespace vantle
+}  // namespace vantle::e2e
