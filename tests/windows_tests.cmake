@@ -9,6 +9,7 @@ endfunction()
 # windows on an Xvfb display (scripts/test sets up both).
 add_library(vantle_win_test_support STATIC
   support/command_line_models.cpp
+  support/screen_win.cpp
   support/standin_calls.cpp
   support/start_retries_win.cpp
   support/win_test_support.cpp

@@ -16,6 +16,7 @@
 
 #include "common/unique_handle_win.h"
 #include "dialog/layout.h"
+#include "support/screen_win.h"
 #include "support/win_test_support.h"
 
 namespace vantle {
@@ -29,35 +30,6 @@ using testing::WaitUntil;
 using testing::WriteBytes;
 
 constexpr std::array<int, 4> kLabelIds{kIdLblServer, kIdLblDatabase, kIdLabel1, kIdLabel2};
-
-// The screen's pixels inside `area` (screen coordinates), row by row.
-std::vector<COLORREF> ScreenPixels(const RECT& area) {
-    const int width = area.right - area.left;
-    const int height = area.bottom - area.top;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    std::vector<COLORREF> pixels;
-    const auto* dib = static_cast<const DWORD*>(bits);
-    for (int i = 0; i < width * height; ++i)  // DIB order: 0x00RRGGBB
-        pixels.push_back(RGB((dib[i] >> 16) & 0xFF, (dib[i] >> 8) & 0xFF, dib[i] & 0xFF));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
-}
 
 // How far apart two colours are: the largest difference in any one channel.
 int Distance(COLORREF a, COLORREF b) {
@@ -79,7 +51,7 @@ LabelOnScreen ReadLabel(HWND label, COLORREF face) {
     MapWindowPoints(label, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
     std::map<COLORREF, int> counts;
     LabelOnScreen seen;
-    for (const COLORREF pixel : ScreenPixels(client)) {
+    for (const COLORREF pixel : testing::ScreenPixels(client).All()) {
         ++counts[pixel];
         if (Distance(pixel, face) >= 128) ++seen.farFromFace;
         if (Distance(pixel, face) > Distance(seen.farthest, face)) seen.farthest = pixel;
@@ -200,37 +172,22 @@ class AccessibilityTest : public ::testing::Test {
 
     // Starts the program in front of everything and returns its dialog once it is painted.
     HWND StartPainted() {
-        const auto exe = testing::BinFolder() / L"VantleSetup.exe";
-        process_ = ChildProcess::Start(exe, L"\"" + exe.wstring() + L"\"", env_);
-        WaitForInputIdle(process_.Handle(), 30000);
-        const HWND form = WaitForTopWindow(process_.Id(), L"Setup Vantle Tables", 30s);
-        if (form == nullptr) return nullptr;
-        SetWindowPos(form, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        SetForegroundWindow(form);
-        WaitUntilPainted(form);
+        const HWND form =
+            testing::StartInFront(process_, testing::BinFolder() / L"VantleSetup.exe", env_);
+        if (form != nullptr) WaitUntilPainted(form);
         return form;
     }
 
     // An answer to a sent message, nothing left to paint, then labels that stay as they are.
     static void WaitUntilPainted(HWND form) {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);
-        WaitUntil(
-            [form] {
-                if (GetUpdateRect(form, nullptr, FALSE)) return false;
-                for (HWND c = GetWindow(form, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-                    if (GetUpdateRect(c, nullptr, FALSE)) return false;
-                }
-                return true;
-            },
-            5s);
+        testing::WaitUntilNothingToPaint(form);
         WaitUntil(
             [form] {
                 RECT area;
                 GetWindowRect(form, &area);
-                const auto before = ScreenPixels(area);
+                const testing::ScreenPixels before(area);
                 Sleep(150);
-                return ScreenPixels(area) == before;
+                return testing::ScreenPixels(area) == before;
             },
             5s);
     }

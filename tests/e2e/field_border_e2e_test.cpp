@@ -13,6 +13,7 @@
 
 #include "dialog/layout.h"
 #include "support/display_dpi_win.h"
+#include "support/screen_win.h"
 #include "support/win_test_support.h"
 
 namespace vantle {
@@ -21,52 +22,11 @@ namespace {
 using namespace std::chrono_literals;
 using testing::ChildProcess;
 using testing::DisplayDpi;
+using testing::ScreenPixels;
 using testing::TempDir;
 using testing::WaitForTopWindow;
 using testing::WaitUntil;
 using testing::WriteBytes;
-
-// The screen's pixels inside one rectangle (screen coordinates), as they were when taken.
-class ScreenPixels {
-  public:
-    explicit ScreenPixels(const RECT& area)
-        : area_(area), width_(area.right - area.left), height_(area.bottom - area.top) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;  // top-down rows
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        const HDC screen = GetDC(nullptr);
-        const HDC memory = CreateCompatibleDC(screen);
-        void* bits = nullptr;
-        const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        const HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width_, height_, screen, area.left, area.top, SRCCOPY);
-        GdiFlush();
-        const auto* first = static_cast<const DWORD*>(bits);
-        pixels_.assign(first, first + static_cast<size_t>(width_) * static_cast<size_t>(height_));
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    }
-
-    // The colour at screen point (x, y), which must lie inside the area.
-    COLORREF At(int x, int y) const {
-        const DWORD bgr = pixels_[static_cast<size_t>(y - area_.top) * static_cast<size_t>(width_) +
-                                  static_cast<size_t>(x - area_.left)];
-        return RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);  // DIB order: 0x00RRGGBB
-    }
-    bool operator==(const ScreenPixels& other) const { return pixels_ == other.pixels_; }
-
-  private:
-    RECT area_;
-    int width_;
-    int height_;
-    std::vector<DWORD> pixels_;
-};
 
 struct Side {
     const char* name;
@@ -139,33 +99,16 @@ class FieldBorderTest : public ::testing::Test {
 
     // Starts the program in front of everything and returns its dialog once it is painted.
     HWND StartPainted() {
-        const auto exe = testing::BinFolder() / L"VantleSetup.exe";
-        process_ = ChildProcess::Start(exe, L"\"" + exe.wstring() + L"\"", env_);
-        WaitForInputIdle(process_.Handle(), 30000);
-        const HWND form = WaitForTopWindow(process_.Id(), L"Setup Vantle Tables", 30s);
-        if (form == nullptr) return nullptr;
-        SetWindowPos(form, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        SetForegroundWindow(form);
-        WaitUntilPainted(form);
+        const HWND form =
+            testing::StartInFront(process_, testing::BinFolder() / L"VantleSetup.exe", env_);
+        if (form != nullptr) WaitUntilPainted(form);
         return form;
     }
 
-    // Paints are the last thing a window does once its queue is empty: wait for an answer to a
-    // sent message, for no part of the dialog to be waiting for a paint, and then for the
-    // frames on the screen to settle (the caret blinks inside a field, never on a frame).
+    // Nothing left to paint, and then the frames on the screen settled (the caret blinks
+    // inside a field, never on a frame).
     static void WaitUntilPainted(HWND form) {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);
-        WaitUntil(
-            [form] {
-                if (GetUpdateRect(form, nullptr, FALSE)) return false;
-                for (HWND c = GetWindow(form, GW_CHILD); c != nullptr;
-                     c = GetWindow(c, GW_HWNDNEXT)) {
-                    if (GetUpdateRect(c, nullptr, FALSE)) return false;
-                }
-                return true;
-            },
-            5s);
+        testing::WaitUntilNothingToPaint(form);
         WaitUntil(
             [form] {
                 const std::string before = FramesOnScreen(form);
