@@ -23,32 +23,13 @@
 
 #include <wrl/client.h>
 
-#include "support/hex.h"
+#include "standins/record_win.h"
 
 namespace vantle::fake_provider {
 namespace {
 
 HMODULE module = nullptr;
 std::atomic<long> liveObjects{0};
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int needed =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(needed), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), needed, nullptr, nullptr);
-    return out;
-}
-
-void AppendLine(const std::wstring& file, const std::string& line) {
-    const HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(h);
-}
 
 // A COM object ends through Release, never through delete: no virtual destructor needed.
 #if defined(__GNUC__)
@@ -105,12 +86,7 @@ ClassFactory factory;
 
 void Record(const std::wstring& event) noexcept {
     try {
-        wchar_t folder[MAX_PATH * 4];
-        const DWORD length =
-            GetEnvironmentVariableW(L"VANTLE_FAKE_RECORD_DIR", folder, MAX_PATH * 4);
-        if (length == 0 || length >= MAX_PATH * 4) return;
-        AppendLine(std::wstring(folder, length) + L"\\provider.calls",
-                   "x" + vantle::testing::ToHex(Utf8(event)) + "\n");
+        vantle::testing::AppendRecord(L"provider", event);
     } catch (...) {
         // out of memory: the record misses a line, which the test will notice
     }

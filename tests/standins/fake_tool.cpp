@@ -24,19 +24,12 @@
 #include <string>
 #include <vector>
 
-#include "support/hex.h"
+#include "standins/record_win.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int needed =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(needed), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), needed, nullptr, nullptr);
-    return out;
-}
+using vantle::testing::AppendLine;
+using vantle::testing::Utf8;
 
 std::wstring Variable(const std::wstring& name) {
     wchar_t buffer[4096];
@@ -81,15 +74,6 @@ DWORD ParentProcessId() {
     }
     CloseHandle(snapshot);
     return parent;
-}
-
-void AppendLine(const std::wstring& file, const std::string& line) {
-    const HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(h);
 }
 
 int RunAsChild(const std::vector<std::wstring>& args) {

@@ -6,25 +6,12 @@
 
 #include <string>
 
-#include "support/hex.h"
+#include "standins/record_win.h"
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, void*) {
     if (reason != DLL_PROCESS_ATTACH) return TRUE;
-    wchar_t folder[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableW(L"VANTLE_FAKE_RECORD_DIR", folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return TRUE;
-    wchar_t path[MAX_PATH];
-    const DWORD pathLength = GetModuleFileNameW(module, path, MAX_PATH);
-    char utf8[MAX_PATH * 4];
-    const int size = WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(pathLength), utf8,
-                                         sizeof utf8, nullptr, nullptr);
-    const std::string line = "x" + vantle::testing::ToHex(std::string(utf8, size)) + "\n";
-    const HANDLE file =
-        CreateFileW((std::wstring(folder, length) + L"\\planted.calls").c_str(), FILE_APPEND_DATA,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return TRUE;
-    DWORD written = 0;
-    WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(file);
+    wchar_t path[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameW(module, path, MAX_PATH * 4);
+    vantle::testing::AppendRecord(L"planted", std::wstring(path, length));
     return TRUE;
 }
