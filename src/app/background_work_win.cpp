@@ -47,8 +47,7 @@ bool RunInBackground(std::function<void()> work, HANDLE giveUp) {
         Execute(*job);
     } else {
         threadsShare.release();  // the thread's own now
-        if (WaitKeepingWindowsAlive(thread.Get(), giveUp) == WaitResult::Interrupted)
-            return false;
+        if (WaitKeepingWindowsAlive(thread.Get(), giveUp) == WaitResult::Interrupted) return false;
         // The wait only returns early otherwise when it fails; the job must be over first.
         WaitForSingleObject(thread.Get(), INFINITE);
     }

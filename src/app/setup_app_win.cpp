@@ -23,7 +23,7 @@ namespace {
 // attempt is left to end by itself, with its own copy of the settings and its own outcome,
 // and whatever it comes to is never seen.
 ProbeOutcome ProbeUnlessGivenUp(Form1& form, Database& database,
-                              const ConnectionSettings& settings) {
+                                const ConnectionSettings& settings) {
     const Form1::Busy busy(form, {L"connecting to " + settings.server + L"\u2026", {}, {}});
     const auto outcome = std::make_shared<ProbeOutcome>();
     const bool finished = RunInBackground(

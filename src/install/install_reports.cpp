@@ -77,11 +77,12 @@ std::wstring StopQuestion(ScriptTool tool) {
 std::wstring StoppedReport(const ScriptOutcome& outcome) {
     const bool fallback = outcome.fallback.result == ToolRun::Result::Stopped;
     const std::wstring tool = ToolName(fallback ? ScriptTool::Fallback : ScriptTool::Primary);
-    std::wstring text = L"The table script was stopped: " + tool +
-                        L" was ended before it had finished";
+    std::wstring text =
+        L"The table script was stopped: " + tool + L" was ended before it had finished";
     text += fallback ? L" (sqlcmd had left no log)." : L", and osql was not run.";
-    return text + L"\n\nWhat it had already run stays in the database. What it wrote so far "
-                  L"is kept in the result log\n" +
+    return text +
+           L"\n\nWhat it had already run stays in the database. What it wrote so far "
+           L"is kept in the result log\n" +
            outcome.logPath +
            L"\n\nNotepad was not opened. Press OK to run the setup again; the log is then "
            L"replaced.";

@@ -22,9 +22,9 @@ TEST_F(InstallTest, APlantedDllInTheProgramOrTheCurrentFolderIsNeverLoaded) {
         std::filesystem::copy_file(testing::BinFolder() / L"VantleSetup.exe",
                                    downloads.Path() / L"VantleSetup.exe");
         testing::WriteBytes(downloads.Path() / L"TableScripts.sql", "select 1\r\n");
-        std::filesystem::copy_file(testing::BinFolder() / L"planted" / L"vantle_netlib.dll",
-                                   (besideTheProgram ? downloads : current).Path() /
-                                       L"vantle_netlib.dll");
+        std::filesystem::copy_file(
+            testing::BinFolder() / L"planted" / L"vantle_netlib.dll",
+            (besideTheProgram ? downloads : current).Path() / L"vantle_netlib.dll");
         for (const wchar_t* record : {L"planted", L"provider", L"sqlcmd", L"notepad"})
             std::filesystem::remove(root_.Path() / (std::wstring(record) + L".calls"));
         ASSERT_NE(Start({.exe = (downloads.Path() / L"VantleSetup.exe").wstring(),
@@ -35,8 +35,8 @@ TEST_F(InstallTest, APlantedDllInTheProgramOrTheCurrentFolderIsNeverLoaded) {
         ASSERT_TRUE(process_.WaitForExit(60s, &exitCode)) << "the run did not go on as usual";
         EXPECT_EQ(exitCode, 0u);
         const auto planted = Calls(L"planted");
-        EXPECT_TRUE(planted.empty()) << "loaded from "
-                                     << testing::ToUtf8Text(planted.at(0).commandLine);
+        EXPECT_TRUE(planted.empty())
+            << "loaded from " << testing::ToUtf8Text(planted.at(0).commandLine);
         const auto calls = ProviderCalls();
         EXPECT_NE(std::find(calls.begin(), calls.end(), L"load vantle_netlib.dll: not found"),
                   calls.end())

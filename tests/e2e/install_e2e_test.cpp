@@ -38,7 +38,8 @@ std::vector<std::wstring> ProbeCalls(const std::wstring& server) {
 }
 
 std::vector<std::wstring> First(const std::vector<std::wstring>& calls, size_t count) {
-    return {calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(std::min(count, calls.size()))};
+    return {calls.begin(),
+            calls.begin() + static_cast<std::ptrdiff_t>(std::min(count, calls.size()))};
 }
 
 // The calls in `calls` that `wanted` names, in their order: what a test checks without
@@ -103,9 +104,9 @@ TEST_F(InstallTest, PresentTablesAskFirstAndNoChangesNothing) {
     const auto calls = ProviderCalls();
     EXPECT_EQ(First(calls, ProbeCalls(kPresentServer).size()), ProbeCalls(kPresentServer));
     // Every object is released before the question is put.
-    EXPECT_EQ(Only(calls, {L"release rowset", L"release command", L"release session"}),
-              (std::vector<std::wstring>{L"release rowset", L"release command",
-                                         L"release session"}));
+    EXPECT_EQ(
+        Only(calls, {L"release rowset", L"release command", L"release session"}),
+        (std::vector<std::wstring>{L"release rowset", L"release command", L"release session"}));
 
     Answer(box, IDNO);
     ExpectDialogUnchanged();
@@ -195,7 +196,8 @@ TEST_F(InstallTest, NoRecordsetOrAConnectionNotOpenReturnQuietlyToTheDialog) {
             },
             30s));
         // The database work ends on its own thread; the dialog is usable once it is back.
-        ASSERT_TRUE(testing::WaitUntil([&] { return IsWindowEnabled(Field(kIdOk)) != FALSE; }, 10s));
+        ASSERT_TRUE(
+            testing::WaitUntil([&] { return IsWindowEnabled(Field(kIdOk)) != FALSE; }, 10s));
         ExpectDialogUnchanged();
         EXPECT_EQ(WaitForReport(500ms), nullptr) << "nothing is reported";
     }

@@ -42,13 +42,13 @@ void InstallTest::SetUp() {
 
 HWND InstallTest::Start(Launch launch) {
     server_ = launch.server;
-    WriteBytes(install_ / L"QVN.ini", "[Database]\r\nServer=" +
-                                          std::filesystem::path(server_).string() +
-                                          "\r\nDatabase=QuillDB\r\n");
+    WriteBytes(install_ / L"QVN.ini",
+               "[Database]\r\nServer=" + std::filesystem::path(server_).string() +
+                   "\r\nDatabase=QuillDB\r\n");
     const std::filesystem::path exe =
         launch.harnessDatabase.empty()
             ? (std::filesystem::path(launch.exe).is_absolute() ? std::filesystem::path(launch.exe)
-                                                                : BinFolder() / launch.exe)
+                                                               : BinFolder() / launch.exe)
             : BinFolder() / L"VantleSetupHarness.exe";
     wchar_t path[32767];
     GetEnvironmentVariableW(L"PATH", path, 32767);
@@ -98,9 +98,8 @@ void InstallTest::ExpectScriptRunAndEnd(const std::wstring& server) {
     const auto sqlcmd = Calls(L"sqlcmd");
     ASSERT_EQ(sqlcmd.size(), 1u);
     const std::vector<std::wstring> args(sqlcmd[0].args.begin() + 1, sqlcmd[0].args.end());
-    EXPECT_EQ(args, (std::vector<std::wstring>{L"-S", server, L"-U", L"quillmar", L"-d",
-                                               L"QuillDB", L"-i",
-                                               (BinFolder() / L"TableScripts.sql").wstring(),
+    EXPECT_EQ(args, (std::vector<std::wstring>{L"-S", server, L"-U", L"quillmar", L"-d", L"QuillDB",
+                                               L"-i", (BinFolder() / L"TableScripts.sql").wstring(),
                                                L"-o", Log().wstring()}));
     EXPECT_EQ(sqlcmd[0].sqlcmdPassword, L"8vek3");
     EXPECT_EQ(sqlcmd[0].currentFolder, BinFolder().wstring());
@@ -139,8 +138,8 @@ void Answer(HWND box, int id) {
     ASSERT_TRUE(testing::WaitUntil([&] { return !IsWindow(box); }, 20s));
 }
 
-BusyWatch WatchWhileBusy(HWND form, const ChildProcess& process,
-                         const std::function<bool()>& done, std::chrono::seconds limit) {
+BusyWatch WatchWhileBusy(HWND form, const ChildProcess& process, const std::function<bool()>& done,
+                         std::chrono::seconds limit) {
     BusyWatch watch;
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!done() && std::chrono::steady_clock::now() < end && IsWindow(form)) {

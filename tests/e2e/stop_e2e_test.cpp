@@ -64,18 +64,18 @@ class StopTest : public InstallTest {
     }
     LRESULT QueryEndSession() {
         DWORD_PTR result = 99;
-        EXPECT_NE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
-                                      SMTO_NORMAL, 5000, &result),
+        EXPECT_NE(SendMessageTimeoutW(form_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                      5000, &result),
                   0);
         return static_cast<LRESULT>(result);
     }
 };
 
 TEST_F(StopTest, CancelThenNoLetsTheRunGoOnToItsNormalEnd) {
-    ASSERT_NE(StartWithSlowSqlcmd(L"6000",
-                                  {.environment = {{L"VANTLE_FAKE_NOTEPAD_SLEEP",
-                                                    std::wstring(L"15000")}}}),
-              nullptr);
+    ASSERT_NE(
+        StartWithSlowSqlcmd(
+            L"6000", {.environment = {{L"VANTLE_FAKE_NOTEPAD_SLEEP", std::wstring(L"15000")}}}),
+        nullptr);
     const StandinCall sqlcmd = OkAndWaitForSqlcmd();
     EXPECT_TRUE(IsWindowEnabled(form_)) << "a disabled window ignores its close box";
     EXPECT_TRUE(IsWindowEnabled(Field(kIdCancel)));
@@ -260,7 +260,8 @@ TEST_F(StopTest, OneRunAtATimeWhateverClicksArriveUnderAnOpenBox) {
     ExpectDialogUnchanged();
 
     // The same under a report.
-    SendMessageW(Field(kIdServer), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kRefusingServer.c_str()));
+    SendMessageW(Field(kIdServer), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(kRefusingServer.c_str()));
     server_ = kRefusingServer;
     PressOk();
     const HWND report = WaitForReport();

@@ -103,9 +103,10 @@ TEST(Reports, AStopNamesTheToolThatWasEndedAndTheLogItLeft) {
 }
 
 TEST(Reports, TheStopQuestionNamesTheToolAndWhatStoppingLeaves) {
-    EXPECT_EQ(StopQuestion(ScriptTool::Primary).rfind(L"sqlcmd is still running the table "
-                                                      L"script. Stop it?",
-                                                      0),
+    EXPECT_EQ(StopQuestion(ScriptTool::Primary)
+                  .rfind(L"sqlcmd is still running the table "
+                         L"script. Stop it?",
+                         0),
               0u);
     EXPECT_EQ(StopQuestion(ScriptTool::Fallback).rfind(L"osql is still running", 0), 0u);
     Find(StopQuestion(ScriptTool::Primary), L"rolled back");

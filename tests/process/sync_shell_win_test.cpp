@@ -223,8 +223,8 @@ struct HeldChild {
     ProgramCommand Through(const wchar_t* how, bool endsWithThisProgram,
                            const std::wstring& then = L"") const {
         const std::wstring child = (StandinFolder() / L"child.exe").wstring();
-        ProgramCommand command{L"", std::wstring(L"cmd.exe /c ") + how + L"\"" + child +
-                                        L"\" hold " + name + then};
+        ProgramCommand command{
+            L"", std::wstring(L"cmd.exe /c ") + how + L"\"" + child + L"\" hold " + name + then};
         command.endsWithThisProgram = endsWithThisProgram;
         return command;
     }
@@ -277,8 +277,8 @@ TEST(SyncShellStop, WhatEndsWithTheProgramLeavesNothingBehindAndTheRestIsLeftAlo
     // cmd.exe lingers a moment, so that what it started is surely running when it ends.
     const std::wstring linger =
         L" & \"" + (StandinFolder() / L"child.exe").wstring() + L"\" sleep 1500";
-    EXPECT_EQ(
-        ShellModule::SyncShell(inJob.Through(L"start \"\" ", true, linger), kWindowHidden), 0);
+    EXPECT_EQ(ShellModule::SyncShell(inJob.Through(L"start \"\" ", true, linger), kWindowHidden),
+              0);
     ASSERT_EQ(WaitForSingleObject(inJob.started.Get(), 30000), WAIT_OBJECT_0);
     EXPECT_TRUE(inJob.Gone()) << "what cmd.exe started outlived the run";
 

@@ -3,11 +3,12 @@
 //
 // As a tool it appends one line to %VANTLE_FAKE_RECORD_DIR%\<name>.calls: its raw command
 // line, its current folder and program file, its own and its parent's process id, the password
-// variables it inherited, whether it would have prompted for a password, then its arguments as CommandLineToArgvW splits them, each
-// hex-encoded UTF-8. Like the real tools, sqlcmd takes its password from -P, else from
-// SQLCMDPASSWORD, and osql from -P, else from OSQLPASSWORD; with neither, the real tool would
-// prompt on a console nobody sees, so the stand-in records that, writes no log and exits 1.
-// With VANTLE_FAKE_<NAME>_LOG=write it writes the file named after -o, as the real tools do
+// variables it inherited, whether it would have prompted for a password, then its arguments as
+// CommandLineToArgvW splits them, each hex-encoded UTF-8. Like the real tools, sqlcmd takes its
+// password from -P, else from SQLCMDPASSWORD, and osql from -P, else from OSQLPASSWORD; with
+// neither, the real tool would prompt on a console nobody sees, so the stand-in records that,
+// writes no log and exits 1. With VANTLE_FAKE_<NAME>_LOG=write it writes the file named after -o,
+// as the real tools do
 // (=partial: a first line before it sleeps, the rest after);
 // with VANTLE_FAKE_<NAME>_EXIT=n it exits with n; with VANTLE_FAKE_<NAME>_SLEEP=ms it takes
 // that long first.
