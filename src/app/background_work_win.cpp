@@ -46,7 +46,7 @@ bool RunInBackground(std::function<void()> work, HANDLE giveUp) {
         // than not at all.
         Execute(*job);
     } else {
-        threadsShare.release();  // the thread's own now
+        static_cast<void>(threadsShare.release());  // the thread's own now
         if (WaitKeepingWindowsAlive(thread.Get(), giveUp) == WaitResult::Interrupted) return false;
         // The wait only returns early otherwise when it fails; the job must be over first.
         WaitForSingleObject(thread.Get(), INFINITE);

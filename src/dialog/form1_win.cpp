@@ -277,8 +277,9 @@ void Form1::CancelWhileRunning() {
         bool stop = false;
         RunHandler(window_.Get(), [&] { stop = step_.confirmStop(); });
         askingToStop_ = false;
-        // The step may have ended while the question was up: then the answer is for nothing.
-        if (!stop || !busy_) return;
+        // The run waits beneath the question, so the step is still this one; a tool that ended
+        // by itself meanwhile is seen before the request (see WaitKeepingWindowsAlive).
+        if (!stop) return;
     }
     SetEvent(stopRequest_.Get());
 }
