@@ -27,6 +27,29 @@ inline LARGE_INTEGER Now() {
     return now;
 }
 
+// Polls, about every millisecond, for a visible top-level window of `processId`: the tests'
+// window search polls every 20 ms, which would round every figure up by up to that much.
+inline HWND WaitForVisibleWindow(DWORD processId, DWORD timeoutMs) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search{processId, nullptr};
+    const auto match = [](HWND window, LPARAM context) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(context);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != s->processId || !IsWindowVisible(window)) return TRUE;
+        s->found = window;
+        return FALSE;
+    };
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        EnumWindows(match, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr || GetTickCount64() > end) return search.found;
+        Sleep(1);
+    }
+}
+
 inline double Median(std::vector<double> values) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
