@@ -96,4 +96,4 @@ add_dependencies(vantle_startup_bench VantleSetup vantle_bare_window vantle_bare
 add_executable(vantle_tool_start_bench bench/tool_start_bench_win.cpp)
 target_link_libraries(vantle_tool_start_bench PRIVATE vantle_win_test_support psapi)
 vantle_wide_entry(vantle_tool_start_bench)
-add_dependencies(vantle_tool_start_bench VantleSetupHarness ${VANTLE_STANDINS})
+add_dependencies(vantle_tool_start_bench VantleSetup ${VANTLE_STANDINS})

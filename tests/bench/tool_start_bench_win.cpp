@@ -1,8 +1,9 @@
 // Figures for scripts/bench: the time from pressing OK until the script tool starts, against a
 // bare CreateProcess of the same cmd.exe line from here; and the program's peak working set
-// while the tool runs. The program is VantleSetupHarness, the real dialog, processes and files
-// with the in-process stand-in database (tables absent), since no SQL Server runs here. Prints
-// figures; asserts nothing.
+// while the tool runs. The program is the real VantleSetup.exe: Wine's own ADO beneath it, with
+// the stand-in provider registered as SQLOLEDB (scripts/bench does that), and a server the
+// provider has no tables on, so that OK connects, probes and goes straight on to the tool.
+// Prints figures; asserts nothing.
 #include <windows.h>
 #include <psapi.h>
 
@@ -13,77 +14,23 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_machine_win.h"
 #include "bench/bench_support_win.h"
 #include "dialog/layout.h"
-#include "install/script_commands.h"
 #include "support/standin_calls.h"
 #include "support/win_test_support.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using vantle::bench::Machine;
 using vantle::bench::Milliseconds;
 using vantle::bench::Now;
 using vantle::testing::BinFolder;
-using vantle::testing::WriteBytes;
 namespace fs = std::filesystem;
 
-// The folders and profiles of one installed machine, as the end-to-end tests make them.
-class Machine {
-  public:
-    Machine() {
-        for (const auto& folder : {windir_, install_, temp_, records_})
-            fs::create_directories(folder);
-        WriteBytes(windir_ / L"console.ini", "[console]\r\nPath=" + install_.string() + "\r\n");
-        WriteBytes(install_ / L"QVN.ini", "[Database]\r\nServer=SQLHOST\r\nDatabase=QuillDB\r\n");
-    }
-
-    vantle::testing::EnvironmentOverrides Environment(int toolSleepMs) const {
-        wchar_t path[32767];
-        GetEnvironmentVariableW(L"PATH", path, 32767);
-        return {{L"windir", windir_.wstring()},
-                {L"TEMP", temp_.wstring()},
-                {L"PATH", vantle::testing::StandinFolder().wstring() + L";" + path},
-                {L"VANTLE_FAKE_RECORD_DIR", records_.wstring()},
-                {L"VANTLE_FAKE_DB", std::wstring(L"absent")},
-                {L"VANTLE_FAKE_SQLCMD_LOG", std::wstring(L"write")},
-                {L"VANTLE_FAKE_SQLCMD_SLEEP", std::to_wstring(toolSleepMs)}};
-    }
-
-    // The line the program gives cmd.exe for these plain settings.
-    std::wstring ToolLine() const {
-        return L"cmd.exe /c sqlcmd -S SQLHOST -U quillmar -P 8vek3 -d QuillDB -i \"" +
-               (BinFolder() / vantle::kScriptFileName).wstring() + L"\" -o \"" + Log().wstring() +
-               L"\"";
-    }
-
-    // The stand-in sqlcmd writes its record first thing: its appearance is the tool's start.
-    bool WaitForToolStart(std::chrono::milliseconds timeout) const {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (GetFileAttributesW(ToolRecord().c_str()) == INVALID_FILE_ATTRIBUTES) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            Sleep(1);
-        }
-        return true;
-    }
-
-    void Forget() const {
-        std::error_code ignored;
-        for (const auto& entry : fs::directory_iterator(records_, ignored))
-            fs::remove(entry, ignored);
-        fs::remove(Log(), ignored);
-    }
-
-  private:
-    fs::path ToolRecord() const { return records_ / L"sqlcmd.calls"; }
-    fs::path Log() const { return temp_ / vantle::kResultLogName; }
-
-    vantle::testing::TempDir root_{L"okbench"};
-    fs::path windir_ = root_.Path() / L"Windows";
-    fs::path install_ = root_.Path() / L"Quill";
-    fs::path temp_ = root_.Path() / L"Temp";
-    fs::path records_ = root_.Path() / L"records";
-};
+// No table vantle there: OK goes from the probe straight to sqlcmd.
+const std::wstring kServer = L"SQLHOST";
 
 int retries = 0;
 
@@ -95,7 +42,7 @@ struct OkRun {
 
 OkRun PressOk(const Machine& machine, int toolSleepMs) {
     machine.Forget();
-    const auto exe = BinFolder() / L"VantleSetupHarness.exe";
+    const auto exe = BinFolder() / L"VantleSetup.exe";
     auto program = vantle::bench::StartRetrying(exe, L"\"" + exe.wstring() + L"\"",
                                                 machine.Environment(toolSleepMs), retries);
     const HWND form = vantle::testing::WaitForTopWindow(program.Id(), L"Setup Vantle Tables", 60s);
@@ -134,7 +81,7 @@ double BareToolStart(const Machine& machine) {
 
 int wmain(int argc, wchar_t** argv) {
     const int runs = std::max(argc > 1 ? _wtoi(argv[1]) : 20, 20);
-    const Machine machine;
+    const Machine machine(kServer);
     PressOk(machine, 0);  // warm the file cache
     BareToolStart(machine);
     std::vector<double> okMs, bareMs;
