@@ -97,3 +97,13 @@ add_executable(vantle_tool_start_bench bench/tool_start_bench_win.cpp)
 target_link_libraries(vantle_tool_start_bench PRIVATE vantle_win_test_support psapi)
 vantle_wide_entry(vantle_tool_start_bench)
 add_dependencies(vantle_tool_start_bench VantleSetup ${VANTLE_STANDINS})
+# The yardstick for OK to the re-run question: the same ADO calls on one thread, on a click.
+add_executable(vantle_bare_ado WIN32 bench/bare_ado_win.cpp bench/bare_window.rc)
+target_include_directories(vantle_bare_ado PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(vantle_bare_ado PRIVATE vantle_options user32 gdi32 kernel32 ole32 oleaut32
+                                              uuid)
+vantle_wide_entry(vantle_bare_ado)
+add_executable(vantle_question_bench bench/question_bench_win.cpp)
+target_link_libraries(vantle_question_bench PRIVATE vantle_win_test_support psapi)
+vantle_wide_entry(vantle_question_bench)
+add_dependencies(vantle_question_bench VantleSetup vantle_bare_ado ${VANTLE_STANDINS})
