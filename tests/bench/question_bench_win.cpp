@@ -2,8 +2,8 @@
 // through Wine's own ADO and the stand-in provider (registered as SQLOLEDB by scripts/bench)
 // with a server that has the tables, against the bare program of tests/bench/bare_ado_win.cpp,
 // which makes the same ADO calls on one thread when its OK is clicked. Both are clicked the
-// same way, once each is idle with its window up, and both are timed from that click to a
-// visible box titled like the question. Prints figures; asserts nothing.
+// same way, a moment after each is idle with its window up (see kSettleMs), and both are timed
+// from that click to a visible box titled like the question. Prints figures; asserts nothing.
 #include <windows.h>
 #include <psapi.h>
 
@@ -50,6 +50,7 @@ Click ClickOnce(const Machine& machine, const std::filesystem::path& exe,
     const HWND window = vantle::bench::WaitForVisibleWindow(program.Id(), 60000);
     if (window == nullptr) return click;
     WaitForInputIdle(program.Handle(), 60000);
+    Sleep(vantle::bench::kSettleMs);
     const LARGE_INTEGER pressed = Now();
     PostMessageW(GetDlgItem(window, vantle::kIdOk), BM_CLICK, 0, 0);
     click.asked = vantle::bench::WaitForBox(program.Id(), kQuestionTitle, 60000) != nullptr;

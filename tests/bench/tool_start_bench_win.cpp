@@ -1,9 +1,9 @@
-// Figures for scripts/bench: the time from pressing OK until the script tool starts, against a
-// bare CreateProcess of the same cmd.exe line from here; and the program's peak working set
-// while the tool runs. The program is the real VantleSetup.exe: Wine's own ADO beneath it, with
-// the stand-in provider registered as SQLOLEDB (scripts/bench does that), and a server the
-// provider has no tables on, so that OK connects, probes and goes straight on to the tool.
-// Prints figures; asserts nothing.
+// Figures for scripts/bench: the time from pressing OK (a moment after the dialog is idle, see
+// kSettleMs) until the script tool starts, against a bare CreateProcess of the same cmd.exe
+// line from here; and the program's peak working set while the tool runs. The program is the
+// real VantleSetup.exe: Wine's own ADO beneath it, with the stand-in provider registered as
+// SQLOLEDB (scripts/bench does that), and a server the provider has no tables on, so that OK
+// connects, probes and goes straight on to the tool. Prints figures; asserts nothing.
 #include <windows.h>
 #include <psapi.h>
 
@@ -49,6 +49,7 @@ OkRun PressOk(const Machine& machine, int toolSleepMs) {
     OkRun run;
     if (form == nullptr) return run;
     WaitForInputIdle(program.Handle(), 60000);
+    Sleep(vantle::bench::kSettleMs);
     const LARGE_INTEGER pressed = Now();
     PostMessageW(GetDlgItem(form, vantle::kIdOk), BM_CLICK, 0, 0);
     run.toolStarted = machine.WaitForToolStart(60s);
