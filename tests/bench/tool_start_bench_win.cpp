@@ -1,9 +1,10 @@
 // Figures for scripts/bench: the time from pressing OK (a moment after the dialog is idle, see
 // kSettleMs) until the script tool starts, against a bare CreateProcess of the same cmd.exe
-// line from here; and the program's peak working set while the tool runs. The program is the
-// real VantleSetup.exe: Wine's own ADO beneath it, with the stand-in provider registered as
-// SQLOLEDB (scripts/bench does that), and a server the provider has no tables on, so that OK
-// connects, probes and goes straight on to the tool. Prints figures; asserts nothing.
+// line from here, sharing this console and in a console of its own; and the program's peak working
+// set while the tool runs. The program is the real VantleSetup.exe: Wine's own ADO beneath it, with
+// the stand-in provider registered as SQLOLEDB (scripts/bench does that), and a server the provider
+// has no tables on, so that OK connects, probes and goes straight on to the tool. Prints figures;
+// asserts nothing.
 #include <windows.h>
 #include <psapi.h>
 
@@ -63,18 +64,52 @@ OkRun PressOk(const Machine& machine, int toolSleepMs) {
     return run;
 }
 
-// The same tool line started straight from here, timed to the same moment.
+fs::path SystemCmd() {
+    wchar_t system[MAX_PATH];
+    return fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"cmd.exe";
+}
+
+// The same tool line started straight from here, timed to the same moment. This console
+// program's cmd.exe shares its console.
 double BareToolStart(const Machine& machine) {
     machine.Forget();
-    wchar_t system[MAX_PATH];
-    const fs::path cmd =
-        fs::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"cmd.exe";
     const LARGE_INTEGER started = Now();
-    auto tool =
-        vantle::bench::StartRetrying(cmd, machine.ToolLine(), machine.Environment(0), retries);
+    auto tool = vantle::bench::StartRetrying(SystemCmd(), machine.ToolLine(),
+                                             machine.Environment(0), retries);
     const bool toolStarted = machine.WaitForToolStart(60s);
     const double ms = Milliseconds(started, Now());
     tool.WaitForExit(60s);
+    return toolStarted ? ms : -1;
+}
+
+// The same again, but in a hidden console of its own: a windowed program has no console to
+// share, so the cmd.exe it starts gets a new one, and with it a conhost.exe that Wine starts
+// as well.
+double BareToolStartOwnConsole(const Machine& machine) {
+    machine.Forget();
+    const fs::path cmd = SystemCmd();
+    std::wstring environment = vantle::testing::EnvironmentBlock(machine.Environment(0));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION info{};
+    const LARGE_INTEGER started = Now();
+    for (int attempt = 0;; ++attempt) {
+        std::wstring line = machine.ToolLine();
+        if (CreateProcessW(cmd.c_str(), line.data(), nullptr, nullptr, FALSE,
+                           CREATE_UNICODE_ENVIRONMENT | CREATE_NEW_CONSOLE, environment.data(),
+                           nullptr, &startup, &info))
+            break;
+        if (GetLastError() != vantle::bench::kRefusedByWine ||
+            attempt == vantle::bench::kMaxRetries)
+            return -1;
+        ++retries;
+    }
+    const vantle::UniqueHandle process(info.hProcess), thread(info.hThread);
+    const bool toolStarted = machine.WaitForToolStart(60s);
+    const double ms = Milliseconds(started, Now());
+    WaitForSingleObject(process.Get(), 60000);
     return toolStarted ? ms : -1;
 }
 
@@ -85,24 +120,30 @@ int wmain(int argc, wchar_t** argv) {
     const Machine machine(kServer);
     PressOk(machine, 0);  // warm the file cache
     BareToolStart(machine);
-    std::vector<double> okMs, bareMs;
+    BareToolStartOwnConsole(machine);
+    std::vector<double> okMs, bareMs, ownConsoleMs;
     int lost = 0;
-    for (int i = 0; i < runs; ++i) {  // alternating, so that a neighbour's load falls on both
+    for (int i = 0; i < runs; ++i) {  // in turn, so that a neighbour's load falls on all alike
         const OkRun run = PressOk(machine, 0);
         const double bare = BareToolStart(machine);
-        if (!run.toolStarted || bare < 0) {
+        const double ownConsole = BareToolStartOwnConsole(machine);
+        if (!run.toolStarted || bare < 0 || ownConsole < 0) {
             ++lost;
             continue;
         }
         okMs.push_back(run.okToToolMs);
         bareMs.push_back(bare);
+        ownConsoleMs.push_back(ownConsole);
     }
     const OkRun slow = PressOk(machine, 2000);
     const double ok = vantle::bench::Median(okMs), bare = vantle::bench::Median(bareMs);
+    const double ownConsole = vantle::bench::Median(ownConsoleMs);
     std::printf("ok_to_tool_runs: %d\n", runs);
     std::printf("ok_to_tool_ms_median: %.1f\n", ok);
     std::printf("bare_tool_start_ms_median: %.1f\n", bare);
     std::printf("ok_to_tool_ratio: %.3f\n", bare > 0 ? ok / bare : 0.0);
+    std::printf("bare_tool_start_own_console_ms_median: %.1f\n", ownConsole);
+    std::printf("ok_to_tool_ratio_to_own_console: %.3f\n", ownConsole > 0 ? ok / ownConsole : 0.0);
     std::printf("ok_to_tool_runs_lost: %d\n", lost);
     std::printf("peak_working_set_during_tool_kib: %llu\n",
                 static_cast<unsigned long long>(slow.peakWorkingSet / 1024));
