@@ -27,6 +27,53 @@ inline LARGE_INTEGER Now() {
     return now;
 }
 
+// How long the OK benchmarks let a program be, once it is idle with its window up, before they
+// press OK. Pressed at once, OK lands in the last of start-up (the first repaints and the
+// window system's notices of the new window, still coming in for some tens of milliseconds
+// after WaitForInputIdle returns under Wine) and is slowed by it. An operator reads the dialog
+// before pressing OK, and that cost is start-up's, not OK's.
+inline constexpr DWORD kSettleMs = 500;
+
+// Polls, about every millisecond, for a visible top-level window of `processId`: the tests'
+// window search polls every 20 ms, which would round every figure up by up to that much.
+inline HWND WaitForVisibleWindow(DWORD processId, DWORD timeoutMs) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search{processId, nullptr};
+    const auto match = [](HWND window, LPARAM context) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(context);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != s->processId || !IsWindowVisible(window)) return TRUE;
+        s->found = window;
+        return FALSE;
+    };
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        EnumWindows(match, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr || GetTickCount64() > end) return search.found;
+        Sleep(1);
+    }
+}
+
+// Polls, about every millisecond, for a visible box (dialog class "#32770") of `processId` with
+// this title. Cheaper and finer than the tests' window search, which asks every window of the
+// desktop for its text every 20 ms: a figure of some tens of milliseconds needs the finer grain.
+inline HWND WaitForBox(DWORD processId, const wchar_t* title, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        for (HWND box = FindWindowExW(nullptr, nullptr, L"#32770", title); box != nullptr;
+             box = FindWindowExW(nullptr, box, L"#32770", title)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(box, &owner);
+            if (owner == processId && IsWindowVisible(box)) return box;
+        }
+        if (GetTickCount64() > end) return nullptr;
+        Sleep(1);
+    }
+}
+
 inline double Median(std::vector<double> values) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
