@@ -5,6 +5,15 @@ function(vantle_wide_entry target)
   endif()
 endfunction()
 
+# A DLL whose exports others look up by plain name (COM's DllGetClassObject, a hook procedure):
+# on x86 a __stdcall export comes out decorated (_Name@12) unless the linker is told to drop it,
+# and a .def file's plain names are bound to the decorated symbols on purpose.
+function(vantle_plain_exports target)
+  if(MINGW AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(${target} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup)
+  endif()
+endfunction()
+
 # Tests that need Windows itself: run under Wine by CTest's cross-compiling emulator, with
 # windows on an Xvfb display (scripts/test sets up both).
 add_library(vantle_win_test_support STATIC
@@ -64,6 +73,7 @@ add_library(vantle_font_watch SHARED e2e/font_watch_win.cpp)
 set_target_properties(vantle_font_watch PROPERTIES PREFIX ""
                       RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/hooks)
 target_link_libraries(vantle_font_watch PRIVATE vantle_options user32 gdi32)
+vantle_plain_exports(vantle_font_watch)
 
 # The real program with the in-process stand-in database in place of ADO.
 add_executable(VantleSetupHarness WIN32 e2e/harness_win.cpp)
@@ -91,6 +101,7 @@ set_target_properties(fake_sqloledb PROPERTIES PREFIX "" OUTPUT_NAME fake_sqlole
                       ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
 target_include_directories(fake_sqloledb PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(fake_sqloledb PRIVATE vantle_options kernel32 ole32 oleaut32 advapi32 uuid)
+vantle_plain_exports(fake_sqloledb)
 list(APPEND VANTLE_STANDINS fake_sqloledb)
 # The DLL a test plants where the search order must never look, in a folder of its own so that
 # nothing finds it by accident (the stand-ins' folder is on the tests' PATH).

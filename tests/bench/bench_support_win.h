@@ -41,17 +41,20 @@ inline HWND WaitForVisibleWindow(DWORD processId, DWORD timeoutMs) {
         DWORD processId;
         HWND found;
     } search{processId, nullptr};
-    const auto match = [](HWND window, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != s->processId || !IsWindowVisible(window)) return TRUE;
-        s->found = window;
-        return FALSE;
+    // A lambda converts only to the default calling convention: on x86 that is not WINAPI.
+    struct Match {
+        static BOOL CALLBACK Window(HWND window, LPARAM context) {
+            auto* s = reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != s->processId || !IsWindowVisible(window)) return TRUE;
+            s->found = window;
+            return FALSE;
+        }
     };
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
-        EnumWindows(match, reinterpret_cast<LPARAM>(&search));
+        EnumWindows(&Match::Window, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr || GetTickCount64() > end) return search.found;
         Sleep(1);
     }

@@ -36,17 +36,23 @@ T At(const std::string& image, std::size_t offset) {
     return value;
 }
 
-// The names, in lower case, of the DLLs a 64-bit executable imports, from its own headers.
+// What the loader reads of an executable's own headers: its machine, the oldest Windows its
+// subsystem version lets it start on, and the names, in lower case, of the DLLs it imports.
 // (Delay-loaded DLLs are loaded by name at their first use, after the restriction.)
-std::vector<std::string> ImportedDlls(const std::string& image) {
-    const auto dos = At<IMAGE_DOS_HEADER>(image, 0);
-    const auto nt = At<IMAGE_NT_HEADERS64>(image, static_cast<std::size_t>(dos.e_lfanew));
-    if (dos.e_magic != IMAGE_DOS_SIGNATURE || nt.Signature != IMAGE_NT_SIGNATURE ||
-        nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC)
-        throw std::runtime_error("not a 64-bit PE image");
+struct PeImage {
+    WORD machine = 0;
+    WORD subsystemMajor = 0, subsystemMinor = 0;
+    std::vector<std::string> imports;
+};
+
+// PE32 and PE32+ headers differ past the file header; `Headers` is the one the image has.
+template <typename Headers>
+PeImage ReadPeImage(const std::string& image, std::size_t ntOffset) {
+    const auto nt = At<Headers>(image, ntOffset);
+    PeImage pe{nt.FileHeader.Machine, nt.OptionalHeader.MajorSubsystemVersion,
+               nt.OptionalHeader.MinorSubsystemVersion, {}};
     // Where in the file the section holding the image address `rva` keeps that byte.
-    const std::size_t sections = static_cast<std::size_t>(dos.e_lfanew) +
-                                 offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+    const std::size_t sections = ntOffset + offsetof(Headers, OptionalHeader) +
                                  nt.FileHeader.SizeOfOptionalHeader;
     const auto fileOffset = [&](DWORD rva) -> std::size_t {
         for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
@@ -58,32 +64,53 @@ std::vector<std::string> ImportedDlls(const std::string& image) {
         }
         throw std::runtime_error("not a PE image: an address outside every section");
     };
-    std::vector<std::string> names;
     const IMAGE_DATA_DIRECTORY imports =
         nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (imports.Size == 0) return names;
+    if (imports.Size == 0) return pe;
     for (std::size_t at = fileOffset(imports.VirtualAddress);;
          at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
         const auto entry = At<IMAGE_IMPORT_DESCRIPTOR>(image, at);
-        if (entry.Name == 0) return names;  // the table ends with an empty entry
+        if (entry.Name == 0) return pe;  // the table ends with an empty entry
         std::string name;
         for (std::size_t c = fileOffset(entry.Name); At<char>(image, c) != '\0'; ++c)
             name += static_cast<char>(std::tolower(static_cast<unsigned char>(image[c])));
-        names.push_back(name);
+        pe.imports.push_back(name);
     }
 }
 
+PeImage ReadPeImage(const std::string& image) {
+    const auto dos = At<IMAGE_DOS_HEADER>(image, 0);
+    const auto ntOffset = static_cast<std::size_t>(dos.e_lfanew);
+    const auto nt = At<IMAGE_NT_HEADERS32>(image, ntOffset);  // the same up to the magic
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || nt.Signature != IMAGE_NT_SIGNATURE)
+        throw std::runtime_error("not a PE image");
+    if (nt.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC)
+        return ReadPeImage<IMAGE_NT_HEADERS64>(image, ntOffset);
+    if (nt.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        return ReadPeImage<IMAGE_NT_HEADERS32>(image, ntOffset);
+    throw std::runtime_error("not a PE image: unknown optional header");
+}
+
 TEST(DllImports, VantleSetupImportsOnlyDllsWindowsAlwaysTakesFromItsSystemFolder) {
+    // Built with this test, so of its architecture: the x86 build's exe must not be x64.
+#if defined(_WIN64)
+    constexpr WORD kMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+    constexpr WORD kMachine = IMAGE_FILE_MACHINE_I386;
+#endif
+    const PeImage exe = ReadPeImage(ReadBytes(BinFolder() / L"VantleSetup.exe"));
+    EXPECT_EQ(exe.machine, kMachine);
+    // Windows 7 is 6.1; a newer subsystem version makes its loader refuse the program.
+    EXPECT_LE(exe.subsystemMajor * 100 + exe.subsystemMinor, 601);
     // Known DLLs: the loader maps them from the system folder whatever lies beside the program.
     // Any other import would be looked for in the program's folder first, before the program
     // has run a single instruction of its own.
     const std::set<std::string> known{"kernel32.dll", "user32.dll",   "gdi32.dll",
                                       "ole32.dll",    "oleaut32.dll", "msvcrt.dll"};
-    const std::vector<std::string> imports =
-        ImportedDlls(ReadBytes(BinFolder() / L"VantleSetup.exe"));
-    ASSERT_NE(std::find(imports.begin(), imports.end(), "kernel32.dll"), imports.end())
+    ASSERT_NE(std::find(exe.imports.begin(), exe.imports.end(), "kernel32.dll"),
+              exe.imports.end())
         << "the import table was not read";
-    for (const std::string& name : imports)
+    for (const std::string& name : exe.imports)
         EXPECT_TRUE(known.count(name)) << name << " is not taken from the system folder";
 }
 

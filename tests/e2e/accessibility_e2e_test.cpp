@@ -115,11 +115,17 @@ class ColourScheme {
 
 // One rectangle at the same address in this process and in `process`: WM_DPICHANGED's lParam
 // points to it whether or not the system copies the rectangle across (Wine 8 does not).
-// Tried at addresses far above what either process has allocated so far.
+// Tried at addresses far above what either process has allocated so far: a 32-bit process
+// has only 2 GB, where the range between its heaps and the system DLLs is free.
+#if defined(_WIN64)
+constexpr std::uintptr_t kFarAddresses[] = {0x200000000000, 0x210000000000};
+#else
+constexpr std::uintptr_t kFarAddresses[] = {0x50000000, 0x70000000};
+#endif
 class RectInBoth {
   public:
     RectInBoth(HANDLE process, const RECT& rect) : process_(process) {
-        for (std::uintptr_t candidate = 0x200000000000; candidate < 0x210000000000;
+        for (std::uintptr_t candidate = kFarAddresses[0]; candidate < kFarAddresses[1];
              candidate += 0x10000000) {
             void* wanted = reinterpret_cast<void*>(candidate);
             void* local =
