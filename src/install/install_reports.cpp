@@ -105,6 +105,12 @@ std::wstring NoLogReport(const ScriptOutcome& outcome) {
            L"and on PATH. Install them; then press OK again.";
 }
 
+std::wstring RefusedReport(const ScriptOutcome& outcome) {
+    return L"The table script was not run: " + Described(*outcome.error) +
+           L".\n\nNo tool was started and no file was touched. Correct the value and press OK "
+           L"again; a folder is changed by copying the program elsewhere, or by setting TEMP.";
+}
+
 }  // namespace vantle
 
 namespace vantle {

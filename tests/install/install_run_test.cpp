@@ -148,6 +148,17 @@ TEST_F(InstallRunTest, AScriptRunThatShowsNoLogOfItsOwnIsReportedAndReturnsToThe
     EXPECT_EQ(Run(), InstallOutcome::OldLogKept);
     ASSERT_EQ(After(L"script run").size(), 1u);
     EXPECT_NE(After(L"script run")[0].find(L"Access is denied."), std::wstring::npos);
+
+    events_.clear();
+    script_.result = ScriptOutcome::Result::Refused;
+    script_.error = Error(ErrorNumber(0x80070057u), L"ScriptTools", L"The database is too long");
+    EXPECT_EQ(Run(), InstallOutcome::Refused);
+    ASSERT_EQ(After(L"script run").size(), 1u);
+    EXPECT_EQ(After(L"script run")[0].rfind(L"report The table script was not run: The database "
+                                            L"is too long.",
+                                            0),
+              0u);
+    EXPECT_EQ(After(L"script run")[0].find(L"must be installed"), std::wstring::npos);
 }
 
 TEST_F(InstallRunTest, AStoppedToolIsReportedAsStoppedAndReturnsToTheDialog) {
