@@ -88,8 +88,11 @@ TEST_F(InstallTest, WhatTheOperatorTypedIsWhatGetsUsed) {
     EXPECT_EQ(Calls(L"sqlcmd")[0].sqlcmdPassword, L"p=q;r");
 }
 
+// A key that lands as the probe ends, after the wait has seen it end, is dropped too: it
+// must not type into the field just given back (the dialog's unchanged at the end).
 TEST_F(InstallTest, PresentTablesAskFirstAndNoChangesNothing) {
-    ASSERT_NE(Start({.server = kPresentServer}), nullptr);
+    const std::wstring server = kPresentServer + L"-LATEKEY";
+    ASSERT_NE(Start({.server = server}), nullptr);
     WriteBytes(Log(), "the previous run's log");
     PressOk();
     const HWND box = WaitForBox(kRerunTitle);
@@ -103,7 +106,8 @@ TEST_F(InstallTest, PresentTablesAskFirstAndNoChangesNothing) {
     EXPECT_EQ(contents.defaultButton, IDNO);
     EXPECT_FALSE(IsWindowEnabled(form_)) << "the dialog takes no input meanwhile";
     const auto calls = ProviderCalls();
-    EXPECT_EQ(First(calls, ProbeCalls(kPresentServer).size()), ProbeCalls(kPresentServer));
+    EXPECT_EQ(First(calls, ProbeCalls(server).size()), ProbeCalls(server));
+    EXPECT_EQ(Only(calls, {L"late key posted"}), std::vector<std::wstring>{L"late key posted"});
     // Every object is released before the question is put.
     EXPECT_EQ(
         Only(calls, {L"release rowset", L"release command", L"release session"}),

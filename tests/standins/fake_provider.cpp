@@ -121,6 +121,54 @@ HMODULE ThisModule() noexcept {
     return module;
 }
 
+namespace {
+
+struct HeldDialog {
+    HANDLE dialogThread;
+    HANDLE worker;
+    HMODULE module;
+};
+
+DWORD WINAPI ResumeOnceTheWorkerHasEnded(void* parameter) {
+    const HeldDialog held = *static_cast<HeldDialog*>(parameter);
+    delete static_cast<HeldDialog*>(parameter);
+    WaitForSingleObject(held.worker, 30000);
+    ResumeThread(held.dialogThread);
+    CloseHandle(held.worker);
+    CloseHandle(held.dialogThread);
+    FreeLibraryAndExitThread(held.module, 0);  // its own reference: the apartment may unload us
+}
+
+}  // namespace
+
+void PostKeyAsTheWorkEnds() noexcept {
+    HWND dialog = nullptr;
+    DWORD processId = 0, dialogThreadId = 0;
+    while ((dialog = FindWindowExW(nullptr, dialog, L"VantleSetupForm1", nullptr)) != nullptr) {
+        dialogThreadId = GetWindowThreadProcessId(dialog, &processId);
+        if (processId == GetCurrentProcessId()) break;
+    }
+    auto* held = new (std::nothrow)
+        HeldDialog{OpenThread(THREAD_SUSPEND_RESUME, FALSE, dialogThreadId),
+                   OpenThread(SYNCHRONIZE, FALSE, GetCurrentThreadId()), nullptr};
+    if (dialog == nullptr || held == nullptr || held->dialogThread == nullptr ||
+        held->worker == nullptr ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&module), &held->module)) {
+        Record(L"late key not posted");
+        return;  // the test sees the record missing; the handles go with the process
+    }
+    Record(L"late key posted");
+    // Made before the dialog's thread is held, which may hold a lock thread creation takes.
+    const HANDLE resumer =
+        CreateThread(nullptr, 0, &ResumeOnceTheWorkerHasEnded, held, CREATE_SUSPENDED, nullptr);
+    if (resumer == nullptr) return;
+    SuspendThread(held->dialogThread);
+    PostMessageW(GetDlgItem(dialog, 101), WM_CHAR, L'x', 1);  // the Server field
+    ResumeThread(resumer);
+    CloseHandle(resumer);
+}
+
 }  // namespace vantle::fake_provider
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
