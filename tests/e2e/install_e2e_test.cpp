@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 
+#include "common/app_identity.h"
 #include "e2e/install_fixture_win.h"
 #include "install/install_run.h"
 
@@ -326,6 +327,20 @@ TEST_F(InstallTest, ASecondCopyBringsTheFirstToTheFrontAndEnds) {
     ExpectDialogUnchanged();
     PressOk();
     ExpectScriptRunAndEnd();  // the first copy's run is its own
+
+    // Made by a copy with other rights (an elevated one, say), the mutex cannot be opened here:
+    // a first copy all the same, and this one ends.
+    ACL noAccess;
+    SECURITY_DESCRIPTOR otherRights;
+    ASSERT_TRUE(InitializeAcl(&noAccess, sizeof noAccess, ACL_REVISION) &&
+                InitializeSecurityDescriptor(&otherRights, SECURITY_DESCRIPTOR_REVISION) &&
+                SetSecurityDescriptorDacl(&otherRights, TRUE, &noAccess, FALSE));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &otherRights, FALSE};
+    const UniqueHandle held(CreateMutexW(&attributes, FALSE, kSingleInstanceMutex));
+    ASSERT_TRUE(held);
+    const testing::ChildProcess third =
+        testing::ChildProcess::Start(exe, L"\"" + exe.wstring() + L"\"");
+    EXPECT_TRUE(third.WaitForExit(30s)) << "ran beside the first copy";
 }
 
 TEST_F(InstallTest, ASlowLoginKeepsTheDialogAliveTakesNoInputAndNamesTheStep) {
