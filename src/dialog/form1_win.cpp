@@ -319,7 +319,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_CLOSE:
-            // The close box, and the taskbar's "Close window", mean Cancel.
+            // The close box, Alt+F4 and another program's WM_CLOSE mean Cancel.
             if (inRun_) {
                 CancelWhileRunning();
                 return 0;

@@ -132,7 +132,7 @@ TEST_F(StopTest, CancelThenYesEndsTheToolAndEverythingItStartedAndReportsIt) {
 TEST_F(StopTest, TheCloseBoxAndAWmCloseFromOutsideAskTheSameQuestion) {
     ASSERT_NE(StartWithSlowSqlcmd(), nullptr);
     const StandinCall sqlcmd = OkAndWaitForSqlcmd();
-    // The close box sends SC_CLOSE; the taskbar's "Close window" sends WM_CLOSE.
+    // The close box sends SC_CLOSE; another program (Task Manager's "End task") WM_CLOSE.
     const std::vector<std::pair<UINT, WPARAM>> ways{{WM_SYSCOMMAND, SC_CLOSE}, {WM_CLOSE, 0}};
     for (const auto& [message, wParam] : ways) {
         SCOPED_TRACE(message);
