@@ -96,6 +96,14 @@ TEST_F(InstallTest, PresentTablesAskFirstAndNoChangesNothing) {
     ASSERT_NE(Start({.server = server}), nullptr);
     WriteBytes(Log(), "the previous run's log");
     PressOk();
+    // Nothing is sent to the dialog until the key has landed: its thread must be held in its
+    // wait, not answering the test.
+    ASSERT_TRUE(testing::WaitUntil(
+        [&] {
+            const auto calls = ProviderCalls();
+            return std::find(calls.begin(), calls.end(), L"late key posted") != calls.end();
+        },
+        30s));
     const HWND box = WaitForBox(kRerunTitle);
     ASSERT_NE(box, nullptr) << "no confirmation";
     const BoxContents contents = ReadMessageBox(box);

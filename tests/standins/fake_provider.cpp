@@ -124,16 +124,19 @@ HMODULE ThisModule() noexcept {
 namespace {
 
 struct HeldDialog {
+    HWND field;
     HANDLE dialogThread;
     HANDLE worker;
     HMODULE module;
 };
 
-DWORD WINAPI ResumeOnceTheWorkerHasEnded(void* parameter) {
+DWORD WINAPI PostOnceTheWorkerHasEnded(void* parameter) {
     const HeldDialog held = *static_cast<HeldDialog*>(parameter);
     delete static_cast<HeldDialog*>(parameter);
     WaitForSingleObject(held.worker, 30000);
+    PostMessageW(held.field, WM_CHAR, L'x', 1);
     ResumeThread(held.dialogThread);
+    Record(L"late key posted");
     CloseHandle(held.worker);
     CloseHandle(held.dialogThread);
     FreeLibraryAndExitThread(held.module, 0);  // its own reference: the apartment may unload us
@@ -149,7 +152,8 @@ void PostKeyAsTheWorkEnds() noexcept {
         if (processId == GetCurrentProcessId()) break;
     }
     auto* held = new (std::nothrow)
-        HeldDialog{OpenThread(THREAD_SUSPEND_RESUME, FALSE, dialogThreadId),
+        HeldDialog{GetDlgItem(dialog, 101),  // the Server field
+                   OpenThread(THREAD_SUSPEND_RESUME, FALSE, dialogThreadId),
                    OpenThread(SYNCHRONIZE, FALSE, GetCurrentThreadId()), nullptr};
     if (dialog == nullptr || held == nullptr || held->dialogThread == nullptr ||
         held->worker == nullptr ||
@@ -158,15 +162,15 @@ void PostKeyAsTheWorkEnds() noexcept {
         Record(L"late key not posted");
         return;  // the test sees the record missing; the handles go with the process
     }
-    Record(L"late key posted");
     // Made before the dialog's thread is held, which may hold a lock thread creation takes.
-    const HANDLE resumer =
-        CreateThread(nullptr, 0, &ResumeOnceTheWorkerHasEnded, held, CREATE_SUSPENDED, nullptr);
-    if (resumer == nullptr) return;
+    const HANDLE poster =
+        CreateThread(nullptr, 0, &PostOnceTheWorkerHasEnded, held, CREATE_SUSPENDED, nullptr);
+    if (poster == nullptr) return;
+    // Held in its wait, not half-way through the repaints and notices the busy look set off.
+    Sleep(300);
     SuspendThread(held->dialogThread);
-    PostMessageW(GetDlgItem(dialog, 101), WM_CHAR, L'x', 1);  // the Server field
-    ResumeThread(resumer);
-    CloseHandle(resumer);
+    ResumeThread(poster);
+    CloseHandle(poster);
 }
 
 }  // namespace vantle::fake_provider
