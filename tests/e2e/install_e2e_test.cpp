@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cwchar>
 #include <optional>
 
 #include "common/app_identity.h"
@@ -154,30 +154,29 @@ TEST_F(InstallTest, PresentTablesAndYesRunTheScriptAsForAFreshDatabase) {
     ExpectScriptRunAndEnd(kPresentServer);
 }
 
-// The stand-in provider's registration taken out of the test prefix while this lives, as on a
-// computer without SQLOLEDB, and put back after: the other tests share the prefix.
+// The provider's ProgID taken out of the test prefix while this lives, as on a computer
+// without SQLOLEDB, and put back after: the other tests share the prefix.
 class ProviderUnregistered {
   public:
-    ProviderUnregistered()
-        : dll_(LoadLibraryW((testing::StandinFolder() / L"fake_sqloledb.dll").c_str())) {
-        EXPECT_TRUE(Call("DllUnregisterServer"));
+    ProviderUnregistered() {
+        DWORD size = sizeof classId_;
+        EXPECT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, kClassKey, nullptr, RRF_RT_REG_SZ, nullptr,
+                               classId_, &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, L"SQLOLEDB"), ERROR_SUCCESS);
     }
     ProviderUnregistered(const ProviderUnregistered&) = delete;
     ProviderUnregistered& operator=(const ProviderUnregistered&) = delete;
     ~ProviderUnregistered() {
-        EXPECT_TRUE(Call("DllRegisterServer")) << "the provider was not registered again";
-        if (dll_ != nullptr) FreeLibrary(dll_);
+        EXPECT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, kClassKey, nullptr, REG_SZ, classId_,
+                                  static_cast<DWORD>((wcslen(classId_) + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS)
+            << "the provider was not registered again";
     }
 
   private:
-    bool Call(const char* entry) const {
-        const FARPROC found = dll_ != nullptr ? GetProcAddress(dll_, entry) : nullptr;
-        HRESULT(STDAPICALLTYPE * function)() = nullptr;
-        static_assert(sizeof function == sizeof found);
-        std::memcpy(&function, &found, sizeof function);
-        return function != nullptr && SUCCEEDED(function());
-    }
-    HMODULE dll_;
+    static constexpr const wchar_t* kClassKey = L"SQLOLEDB\\CLSID";
+    wchar_t classId_[64] = {};
 };
 
 // A refused login and an unreachable server: the provider's own words and source, the
