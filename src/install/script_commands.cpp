@@ -24,8 +24,8 @@ const wchar_t* PasswordVariable(ScriptTool tool) {
     return tool == ScriptTool::Primary ? L"SQLCMDPASSWORD" : L"OSQLPASSWORD";
 }
 
-// A value on the line and what the operator knows it as.
-using NamedPart = std::pair<const wchar_t*, std::size_t>;  // name, length on the line
+// A value on the line as the operator knows it, and its length there.
+using NamedPart = std::pair<const wchar_t*, std::size_t>;
 
 // cmd.exe takes no command longer than kCmdLineLimit: Windows' refuses it ("The command line
 // is too long.") and Wine's does nothing at all, and either way the tool never runs. The
