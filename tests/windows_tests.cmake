@@ -100,7 +100,8 @@ set_target_properties(fake_sqloledb PROPERTIES PREFIX "" OUTPUT_NAME fake_sqlole
                       RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/standins
                       ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
 target_include_directories(fake_sqloledb PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(fake_sqloledb PRIVATE vantle_options kernel32 ole32 oleaut32 advapi32 uuid)
+target_link_libraries(fake_sqloledb PRIVATE vantle_options kernel32 user32 ole32 oleaut32 advapi32
+                      uuid)
 vantle_plain_exports(fake_sqloledb)
 list(APPEND VANTLE_STANDINS fake_sqloledb)
 # The DLL a test plants where the search order must never look, in a folder of its own so that

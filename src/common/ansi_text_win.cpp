@@ -32,11 +32,5 @@ std::string ToAnsi(const std::wstring& text) {
 std::wstring FromAnsi(const std::string& text) {
     return Widen(CP_ACP, text);
 }
-std::string ToUtf8(const std::wstring& text) {
-    return Narrow(CP_UTF8, text);
-}
-std::wstring FromUtf8(const std::string& text) {
-    return Widen(CP_UTF8, text);
-}
 
 }  // namespace vantle

@@ -8,7 +8,5 @@ namespace vantle {
 // become its default character, as they do for every ANSI program on the machine.
 std::string ToAnsi(const std::wstring& text);
 std::wstring FromAnsi(const std::string& text);
-std::wstring FromUtf8(const std::string& text);
-std::string ToUtf8(const std::wstring& text);
 
 }  // namespace vantle

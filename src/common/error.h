@@ -29,6 +29,10 @@ constexpr std::int32_t ErrorNumber(std::uint32_t bits) noexcept {
     return static_cast<std::int32_t>(bits);
 }
 
+// What a report says of a failure that came without a description, beside its number: a
+// plain "Unknown error" reads as if the program had looked the number up and found nothing.
+inline constexpr const wchar_t* kNoDescription = L"No description was given.";
+
 // "Run-time error '-2147177984 (8004aa00)':" followed by the description: the shape Windows
 // operators know from unhandled-error boxes, with the number both signed and in hex.
 std::wstring FormatErrorReport(const Error& error);

@@ -1,7 +1,5 @@
 #include "common/system_message_win.h"
 
-#include <cwchar>
-
 namespace vantle {
 
 std::wstring SystemMessage(DWORD errorCode) {
@@ -13,11 +11,6 @@ std::wstring SystemMessage(DWORD errorCode) {
     LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
-    if (text.empty()) {
-        wchar_t hex[16];
-        std::swprintf(hex, 16, L"0x%08X", static_cast<unsigned>(errorCode));
-        text = std::wstring(L"Unknown error ") + hex;
-    }
     return text;
 }
 

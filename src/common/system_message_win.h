@@ -6,8 +6,9 @@
 
 namespace vantle {
 
-// The system's message text for a Win32 error code, without the trailing line break;
-// "Unknown error 0x…" when the system has none.
+// The system's message text for a Win32 error code or HRESULT, without the trailing line
+// break; empty when the system has none: the reports then say so in words of their own,
+// never "Unknown error".
 std::wstring SystemMessage(DWORD errorCode);
 
 }  // namespace vantle

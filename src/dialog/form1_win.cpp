@@ -319,7 +319,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_CLOSE:
-            // The close box, and the taskbar's "Close window", mean Cancel.
+            // The close box, Alt+F4 and another program's WM_CLOSE mean Cancel.
             if (inRun_) {
                 CancelWhileRunning();
                 return 0;
@@ -340,7 +340,10 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(wParam) == WA_INACTIVE) {
                 const HWND focus = GetFocus();
                 if (focus != nullptr && IsChild(window, focus)) focusOnDeactivate_ = focus;
-            } else if (focusOnDeactivate_ != nullptr && IsChild(window, focusOnDeactivate_)) {
+            } else if (focusOnDeactivate_ != nullptr && IsChild(window, focusOnDeactivate_) &&
+                       IsWindowEnabled(focusOnDeactivate_)) {
+                // A control disabled since (busy) is left alone: holding the focus, it would
+                // swallow Esc. The default below gives the focus to the dialog itself.
                 SetFocus(focusOnDeactivate_);
                 return 0;
             }

@@ -53,7 +53,6 @@ enum ControlId : int {
 };
 
 struct ControlDesign {
-    const wchar_t* name;
     ControlKind kind;
     int id;
     const wchar_t* caption;
@@ -66,16 +65,16 @@ constexpr const wchar_t* kDialogCaption = kAppCaption;
 
 // In tab order: creation order is tab order for the dialog manager.
 constexpr std::array<ControlDesign, 10> kControls{{
-    {L"lblServer", ControlKind::Label, kIdLblServer, L"Server", {120, 120, 2175, 255}},
-    {L"txtServer", ControlKind::TextField, kIdServer, L"", {120, 360, 3375, 315}},
-    {L"lblDatabase", ControlKind::Label, kIdLblDatabase, L"Database", {120, 840, 2175, 255}},
-    {L"txtDB", ControlKind::TextField, kIdDatabase, L"", {120, 1080, 3375, 315}},
-    {L"Label1", ControlKind::Label, kIdLabel1, L"User", {120, 1560, 2175, 255}},
-    {L"txtUser", ControlKind::TextField, kIdUser, L"", {120, 1800, 3375, 315}},
-    {L"Label2", ControlKind::Label, kIdLabel2, L"Password", {120, 2280, 2175, 255}},
-    {L"txtPassword", ControlKind::PasswordField, kIdPassword, L"", {120, 2520, 3375, 315}},
-    {L"cmdCancel", ControlKind::Button, kIdCancel, L"Cancel", {3960, 2040, 1455, 375}},
-    {L"cmdOK", ControlKind::Button, kIdOk, L"OK", {3960, 2520, 1455, 375}},
+    {ControlKind::Label, kIdLblServer, L"Server", {120, 120, 2175, 255}},
+    {ControlKind::TextField, kIdServer, L"", {120, 360, 3375, 315}},
+    {ControlKind::Label, kIdLblDatabase, L"Database", {120, 840, 2175, 255}},
+    {ControlKind::TextField, kIdDatabase, L"", {120, 1080, 3375, 315}},
+    {ControlKind::Label, kIdLabel1, L"User", {120, 1560, 2175, 255}},
+    {ControlKind::TextField, kIdUser, L"", {120, 1800, 3375, 315}},
+    {ControlKind::Label, kIdLabel2, L"Password", {120, 2280, 2175, 255}},
+    {ControlKind::PasswordField, kIdPassword, L"", {120, 2520, 3375, 315}},
+    {ControlKind::Button, kIdCancel, L"Cancel", {3960, 2040, 1455, 375}},
+    {ControlKind::Button, kIdOk, L"OK", {3960, 2520, 1455, 375}},
 }};
 
 constexpr wchar_t kPasswordChar = L'*';

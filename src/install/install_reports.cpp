@@ -8,6 +8,36 @@ namespace {
 // cmd.exe's exit code when it finds no program of the name it was given.
 constexpr std::int32_t kCommandNotFound = 9009;
 
+// What COM and ADO answer when this computer cannot create ADO or the SQLOLEDB provider. No
+// server, login or field was tried then. Windows' ADO reports a provider it cannot find as its
+// own error 3706; without its error object (Wine's ADO sets none), COM's numbers come through.
+constexpr std::uint32_t kClassStringInvalid = 0x800401F3;  // CO_E_CLASSSTRING: no such ProgID
+constexpr std::uint32_t kClassNotRegistered = 0x80040154;  // REGDB_E_CLASSNOTREG
+constexpr std::uint32_t kProviderNotFound = 0x800A0E7A;    // ADO's adErrProviderNotFound
+
+bool LacksProvider(const Error& error) {
+    const auto number = static_cast<std::uint32_t>(error.Number());
+    return number == kClassStringInvalid || number == kClassNotRegistered ||
+           number == kProviderNotFound;
+}
+
+// The failure's own description; for a number without one, words of our own where we know
+// the number, and otherwise a plain statement that none was given (the reports show the
+// number beside it).
+std::wstring Described(const Error& error) {
+    if (!error.Description().empty()) return error.Description();
+    switch (static_cast<std::uint32_t>(error.Number())) {
+        case kClassStringInvalid:
+            return L"Invalid class string: nothing is registered under the name asked for.";
+        case kClassNotRegistered:
+            return L"Class not registered.";
+        case kProviderNotFound:
+            return L"Provider cannot be found. It may not be properly installed.";
+        default:
+            return kNoDescription;
+    }
+}
+
 std::wstring WithSource(const Error& error) {
     std::wstring text = L"Error " + HexErrorNumber(error.Number());
     if (!error.Source().empty()) text += L" (" + error.Source() + L")";
@@ -25,7 +55,7 @@ std::wstring DescribeTool(const wchar_t* name, const ToolRun& run) {
             return text + L"ran and ended with exit code " + std::to_wstring(run.exitCode) +
                    L", but wrote no log.";
         case ToolRun::Result::Failed:
-            return text + L"could not be started: " + run.error->Description() + L" (" +
+            return text + L"could not be started: " + Described(*run.error) + L" (" +
                    WithSource(*run.error) + L").";
         case ToolRun::Result::Stopped:
             return text + L"stopped by the operator.";
@@ -42,15 +72,27 @@ std::wstring HexErrorNumber(std::int32_t number) {
 }
 
 std::wstring ConnectionFailureReport(const ConnectionSettings& s, const Error& error) {
-    return L"Could not connect to database " + s.database + L" on server " + s.server + L" as " +
-           s.login + L".\n\n" + error.Description() + L"\n\n" + WithSource(error) +
-           L"\n\nCheck the server name, the database, the login and the password, and that this "
+    const std::wstring what = L"Could not connect to database " + s.database + L" on server " +
+                              s.server + L" as " + s.login + L".\n\n";
+    const std::wstring why = Described(error) + L"\n\n" + WithSource(error) + L"\n\n";
+    if (LacksProvider(error)) {
+        return what +
+               L"This computer lacks ADO or the SQLOLEDB provider (Microsoft OLE DB Provider "
+               L"for SQL Server) that the connection goes through, or it is not registered; "
+               L"the server was not contacted.\n\n" +
+               why +
+               L"SQLOLEDB comes with Windows (Windows DAC). On a system where it was left out, "
+               L"install it, or have an administrator register it (regsvr32 sqloledb.dll, in "
+               L"Common Files\\System\\Ole DB); then press OK again.";
+    }
+    return what + why +
+           L"Check the server name, the database, the login and the password, and that this "
            L"computer can reach the server over the network; then press OK again.";
 }
 
 std::wstring OldLogReport(const ScriptOutcome& outcome) {
     return L"The result log of an earlier run could not be deleted:\n" + outcome.logPath + L"\n\n" +
-           outcome.error->Description() + L" (" + WithSource(*outcome.error) +
+           Described(*outcome.error) + L" (" + WithSource(*outcome.error) +
            L")\n\nNo script was run. Close the program that has the log open, or delete the "
            L"file yourself; then press OK again.";
 }
@@ -61,6 +103,12 @@ std::wstring NoLogReport(const ScriptOutcome& outcome) {
            DescribeTool(L"osql", outcome.fallback) +
            L"\n\nThe SQL Server command-line tools (sqlcmd, or the older osql) must be installed "
            L"and on PATH. Install them; then press OK again.";
+}
+
+std::wstring RefusedReport(const ScriptOutcome& outcome) {
+    return L"The table script was not run: " + Described(*outcome.error) +
+           L".\n\nNo tool was started and no file was touched. Correct the value and press OK "
+           L"again; a folder is changed by copying the program elsewhere, or by setting TEMP.";
 }
 
 }  // namespace vantle

@@ -23,6 +23,9 @@ std::wstring OldLogReport(const ScriptOutcome& outcome);
 // Neither tool left a log: what became of each, and what the machine needs.
 std::wstring NoLogReport(const ScriptOutcome& outcome);
 
+// A value no tool's command line can carry: which, why, and that nothing ran.
+std::wstring RefusedReport(const ScriptOutcome& outcome);
+
 // Asked when the operator wants out while `tool` runs: Yes stops it.
 std::wstring StopQuestion(ScriptTool tool);
 inline constexpr const wchar_t* kStopTitle = L"Installing Vantle Tables";

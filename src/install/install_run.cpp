@@ -47,6 +47,9 @@ InstallOutcome InstallRun::Run() {
         case ScriptOutcome::Result::Stopped:
             prompt_.ReportStopped(StoppedReport(script));
             return InstallOutcome::Stopped;
+        case ScriptOutcome::Result::Refused:
+            prompt_.ReportError(RefusedReport(script));
+            return InstallOutcome::Refused;
         case ScriptOutcome::Result::LogShown:
             break;
     }

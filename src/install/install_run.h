@@ -34,6 +34,7 @@ enum class InstallOutcome {
     NoLog,             // reported; neither tool left a log; back to the dialog
     Abandoned,         // the operator gave up waiting for the connection; back to the dialog
     Stopped,           // the operator stopped a tool; reported; back to the dialog
+    Refused,           // a value no tool can be given; reported; nothing ran; back to the dialog
     ScriptRun,         // the script ran and its log is shown: the program ends now
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "common/environment_block.h"
@@ -9,6 +10,9 @@ namespace vantle {
 
 inline constexpr const wchar_t* kScriptFileName = L"TableScripts.sql";
 inline constexpr const wchar_t* kResultLogName = L"TableScriptResults.log";
+
+// The longest command cmd.exe takes, as Windows documents it.
+inline constexpr std::size_t kCmdLineLimit = 8191;
 
 enum class ScriptTool { Primary, Fallback };  // sqlcmd, and the older osql
 
@@ -30,12 +34,14 @@ struct ToolCommand {
 // OSQLPASSWORD), which the tools read when -P is absent. Only an empty password is given as -P "",
 // since without it the tool would prompt on a console nobody sees. Plain values stand as they are;
 // others are escaped so that each reaches the tool as one argument holding exactly its text. Raises
-// when a value on the line holds CR, LF or NUL, or the password holds NUL.
+// when a value on the line holds CR, LF or NUL, when the password holds NUL, or when the line
+// would be longer than kCmdLineLimit, naming the value to shorten.
 ToolCommand ToolCommandFor(ScriptTool tool, const ConnectionSettings& settings,
                            const std::wstring& programFolder, const std::wstring& resultLog);
 
 // "cmd.exe /c start notepad "<log>"": start makes the interpreter return at once, so the
-// program does not wait for Notepad, which stays open after the program has ended.
+// program does not wait for Notepad, which stays open after the program has ended. Raises as
+// ToolCommandFor does.
 std::wstring ViewerCommandLine(const std::wstring& resultLog);
 
 }  // namespace vantle

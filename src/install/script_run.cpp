@@ -30,6 +30,17 @@ ScriptOutcome ScriptRun::RunAll() {
     ScriptOutcome outcome;
     outcome.logPath = resultLog_;
     const auto logExists = [&] { return ConditionResumeNext([&] { return ResultLogExists(); }); };
+    // Every tool's line carries the same values: one that cannot stand on one line fails them
+    // all, and the operator must hear which value it is, not what became of tools never run.
+    try {
+        for (const ScriptTool tool : {ScriptTool::Primary, ScriptTool::Fallback})
+            ToolCommandFor(tool, settings_, environment_.ProgramFolder(), resultLog_);
+        ViewerCommandLine(resultLog_);
+    } catch (const Error& error) {
+        outcome.result = ScriptOutcome::Result::Refused;
+        outcome.error = error;
+        return outcome;
+    }
 
     if (logExists()) {
         try {

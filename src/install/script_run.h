@@ -29,10 +29,12 @@ struct ScriptOutcome {
         OldLogKept,  // an earlier run's log could not be deleted: no tool ran
         NoLog,       // neither tool left a log: nothing to show
         Stopped,     // the operator stopped a tool: nothing further ran, the log is as it left it
+        Refused,     // a value no tool's command line can carry: nothing touched, nothing ran
     };
     Result result = Result::LogShown;
     std::wstring logPath;
-    std::optional<Error> error;  // OldLogKept: why the old log could not be deleted
+    std::optional<Error> error;  // OldLogKept: why the old log could not be deleted; Refused: which
+                                 // value, and why
     ToolRun primary;
     ToolRun fallback;
 };
@@ -50,7 +52,8 @@ class ScriptRun {
     // failing existence test lets the step it guards run; but a run never ends showing a log
     // that is not its own. An old log that cannot be deleted stops the run before any tool,
     // and when neither tool left a log there is nothing for Notepad to show.
-    // A tool the operator stops ends the run there: no fallback, no Notepad.
+    // A tool the operator stops ends the run there: no fallback, no Notepad. A value that no
+    // command line can carry refuses the run before the old log is touched.
     ScriptOutcome RunAll();
 
     // The steps one by one; each but RunTool raises its own failure.

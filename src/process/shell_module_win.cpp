@@ -70,7 +70,17 @@ HANDLE ProcessPlatform::Open(DWORD processId) {
 
 bool ProcessPlatform::Wait(HANDLE process, HANDLE stop) {
     // A tool may run for minutes: the window that started it keeps painting and answering.
-    return WaitKeepingWindowsAlive(process, stop) != WaitResult::Interrupted;
+    switch (WaitKeepingWindowsAlive(process, stop)) {
+        case WaitResult::Signalled:
+            return true;
+        case WaitResult::Interrupted:
+            return false;
+        case WaitResult::Failed:
+            break;
+    }
+    // Not an end: the process may well still run, and its exit code would read STILL_ACTIVE.
+    const DWORD error = LastError();
+    throw Error(static_cast<std::int32_t>(error), kSyncShellSource, SystemMessage(error));
 }
 
 void ProcessPlatform::End(HANDLE job, HANDLE process) {
@@ -115,7 +125,15 @@ std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
     // No time limit: the tools may legitimately run for a long time on a large script. The
     // operator may stop them instead.
     // Only what ends with this program can be stopped: Notepad is started to stay.
-    if (!platform.Wait(process.Get(), command.endsWithThisProgram ? stop : nullptr)) {
+    bool ended = false;
+    try {
+        ended = platform.Wait(process.Get(), command.endsWithThisProgram ? stop : nullptr);
+    } catch (const Error&) {
+        // Whatever comes next (the fallback tool) must not run beside this one.
+        if (command.endsWithThisProgram) platform.End(started.job.Get(), process.Get());
+        throw;
+    }
+    if (!ended) {
         platform.End(started.job.Get(), process.Get());
         throw Error(kErrorStopped, kSyncShellSource, kStoppedDescription);
     }

@@ -30,7 +30,8 @@ class ProcessPlatform {
     // Raises Error with the system's number and message when the program cannot be started.
     virtual Started Start(const ProgramCommand& command, std::int32_t windowStyle);
     virtual HANDLE Open(DWORD processId);
-    // True once the process has ended; false when `stop` (if given) was signalled first.
+    // True once the process has ended; false when `stop` (if given) was signalled first. Raises
+    // Error with the system's number when the wait itself fails.
     virtual bool Wait(HANDLE process, HANDLE stop);
     // Ends the job's processes (without a job, the process alone) and waits until it has gone.
     virtual void End(HANDLE job, HANDLE process);
@@ -47,7 +48,8 @@ namespace ShellModule {
 // when the process cannot be opened and 0x8004AA00 when its exit code cannot be read.
 std::int32_t SyncShell(const std::wstring& commandLine, std::int32_t windowStyle);
 // The same for a prepared command. When `stop` is signalled while the process runs, it is
-// ended with everything it started, and kErrorStopped is raised.
+// ended with everything it started, and kErrorStopped is raised. When the wait itself fails, a
+// command that ends with this program is ended the same way, and the failure raised.
 std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
                        ProcessPlatform& platform = ProcessPlatform::Real(), HANDLE stop = nullptr);
 

@@ -13,9 +13,11 @@ TEST(ErrorReport, ShowsTheNumberSignedAndInHexWithTheDescription) {
               L"\n\nSource: SyncShell");
 }
 
-TEST(ErrorReport, PositiveNumbersAndAnEmptySource) {
+TEST(ErrorReport, PositiveNumbersAndAnEmptySourceOrDescription) {
     EXPECT_EQ(FormatErrorReport(Error(53, L"", L"File not found")),
               L"Run-time error '53 (35)':\n\nFile not found");
+    EXPECT_EQ(FormatErrorReport(Error(53, L"", L"")),
+              L"Run-time error '53 (35)':\n\nNo description was given.");
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST_F(DialogTest, OpensFilledFromTheProfilesWithTheDesignedLayout) {
     // Captions, kinds and rectangles at 96 DPI, in tab (z) order.
     HWND control = GetWindow(form, GW_CHILD);
     for (const ControlDesign& design : kControls) {
-        SCOPED_TRACE(std::string(design.name, design.name + wcslen(design.name)));
+        SCOPED_TRACE(std::to_string(design.id));
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(GetDlgCtrlID(control), design.id);
         const std::wstring windowClass = ClassName(control);

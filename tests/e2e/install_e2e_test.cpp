@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <optional>
 
+#include "common/app_identity.h"
 #include "e2e/install_fixture_win.h"
 #include "install/install_run.h"
 
@@ -87,10 +89,21 @@ TEST_F(InstallTest, WhatTheOperatorTypedIsWhatGetsUsed) {
     EXPECT_EQ(Calls(L"sqlcmd")[0].sqlcmdPassword, L"p=q;r");
 }
 
+// A key that lands as the probe ends, after the wait has seen it end, is dropped too: it
+// must not type into the field just given back (the dialog's unchanged at the end).
 TEST_F(InstallTest, PresentTablesAskFirstAndNoChangesNothing) {
-    ASSERT_NE(Start({.server = kPresentServer}), nullptr);
+    const std::wstring server = kPresentServer + L"-LATEKEY";
+    ASSERT_NE(Start({.server = server}), nullptr);
     WriteBytes(Log(), "the previous run's log");
     PressOk();
+    // Nothing is sent to the dialog until the key has landed: its thread must be held in its
+    // wait, not answering the test.
+    ASSERT_TRUE(testing::WaitUntil(
+        [&] {
+            const auto calls = ProviderCalls();
+            return std::find(calls.begin(), calls.end(), L"late key posted") != calls.end();
+        },
+        30s));
     const HWND box = WaitForBox(kRerunTitle);
     ASSERT_NE(box, nullptr) << "no confirmation";
     const BoxContents contents = ReadMessageBox(box);
@@ -102,7 +115,8 @@ TEST_F(InstallTest, PresentTablesAskFirstAndNoChangesNothing) {
     EXPECT_EQ(contents.defaultButton, IDNO);
     EXPECT_FALSE(IsWindowEnabled(form_)) << "the dialog takes no input meanwhile";
     const auto calls = ProviderCalls();
-    EXPECT_EQ(First(calls, ProbeCalls(kPresentServer).size()), ProbeCalls(kPresentServer));
+    EXPECT_EQ(First(calls, ProbeCalls(server).size()), ProbeCalls(server));
+    EXPECT_EQ(Only(calls, {L"late key posted"}), std::vector<std::wstring>{L"late key posted"});
     // Every object is released before the question is put.
     EXPECT_EQ(
         Only(calls, {L"release rowset", L"release command", L"release session"}),
@@ -140,20 +154,53 @@ TEST_F(InstallTest, PresentTablesAndYesRunTheScriptAsForAFreshDatabase) {
     ExpectScriptRunAndEnd(kPresentServer);
 }
 
+// The provider's ProgID taken out of the test prefix while this lives, as on a computer
+// without SQLOLEDB, and put back after: the other tests share the prefix.
+class ProviderUnregistered {
+  public:
+    ProviderUnregistered() {
+        DWORD size = sizeof classId_;
+        EXPECT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, kClassKey, nullptr, RRF_RT_REG_SZ, nullptr,
+                               classId_, &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, L"SQLOLEDB"), ERROR_SUCCESS);
+    }
+    ProviderUnregistered(const ProviderUnregistered&) = delete;
+    ProviderUnregistered& operator=(const ProviderUnregistered&) = delete;
+    ~ProviderUnregistered() {
+        EXPECT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, kClassKey, nullptr, REG_SZ, classId_,
+                                  static_cast<DWORD>((wcslen(classId_) + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS)
+            << "the provider was not registered again";
+    }
+
+  private:
+    static constexpr const wchar_t* kClassKey = L"SQLOLEDB\\CLSID";
+    wchar_t classId_[64] = {};
+};
+
 // A refused login and an unreachable server: the provider's own words and source, the
-// number in hex, the dialog kept, and OK tries again.
+// number in hex, the dialog kept, and OK tries again. Without the provider, through Wine's own
+// ADO: that is what the report says, not to check the fields.
 TEST_F(InstallTest, AFailedConnectionIsReportedInTheProvidersWordsAndTheDialogStays) {
     struct Case {
-        std::wstring server, why, number;
+        std::wstring server, why, number, advice = L"server name";
+        bool unregistered = false;
     };
-    for (const Case& c : {Case{kRefusingServer, L"Login failed for user 'quillmar'.",
-                               L"Error 0x80040E4D (Microsoft OLE DB Provider for SQL Server)"},
-                          Case{kUnreachableServer,
-                               L"[DBNETLIB][ConnectionOpen (Connect()).]SQL Server does not "
-                               L"exist or access denied.",
-                               L"Error 0x80004005 (Microsoft OLE DB Provider for SQL Server)"}}) {
+    for (const Case& c :
+         {Case{kRefusingServer, L"Login failed for user 'quillmar'.",
+               L"Error 0x80040E4D (Microsoft OLE DB Provider for SQL Server)"},
+          Case{kUnreachableServer,
+               L"[DBNETLIB][ConnectionOpen (Connect()).]SQL Server does not "
+               L"exist or access denied.",
+               L"Error 0x80004005 (Microsoft OLE DB Provider for SQL Server)"},
+          Case{kAbsentServer,
+               L"Invalid class string: nothing is registered under the name asked for.",
+               L"Error 0x800401F3 (ADODB.Connection)", L"SQLOLEDB comes with Windows", true}}) {
         SCOPED_TRACE(testing::ToUtf8Text(c.server));
         std::filesystem::remove(root_.Path() / L"provider.calls");
+        std::optional<ProviderUnregistered> withoutProvider;
+        if (c.unregistered) withoutProvider.emplace();
         ASSERT_NE(Start({.server = c.server}), nullptr);
         for (int attempt = 1; attempt <= 2; ++attempt) {
             const BoxContents contents = ReportAfterOk();
@@ -165,11 +212,14 @@ TEST_F(InstallTest, AFailedConnectionIsReportedInTheProvidersWordsAndTheDialogSt
                       0u);
             const size_t why = contents.text.find(L"\n\n" + c.why + L"\n\n");
             const size_t number = contents.text.find(c.number);
-            const size_t check = contents.text.find(L"server name");
+            const size_t advice = contents.text.find(c.advice);
             EXPECT_NE(why, std::wstring::npos);
             EXPECT_LT(why, number);
-            EXPECT_LT(number, check);
-            EXPECT_NE(check, std::wstring::npos);
+            EXPECT_LT(number, advice);
+            EXPECT_NE(advice, std::wstring::npos);
+            EXPECT_EQ(contents.text.find(L"Unknown error"), std::wstring::npos);
+            EXPECT_EQ(contents.text.find(L"Check the server name") == std::wstring::npos,
+                      c.unregistered);
             EXPECT_TRUE(contents.hasIcon);
             EXPECT_EQ(contents.buttons, std::vector<int>{IDOK});
             EXPECT_EQ(GetWindow(contents.box, GW_OWNER), form_) << "over the dialog";
@@ -177,7 +227,8 @@ TEST_F(InstallTest, AFailedConnectionIsReportedInTheProvidersWordsAndTheDialogSt
             ExpectDialogUnchanged();
         }
         const auto calls = ProviderCalls();
-        EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), 2) << "OK again retries";
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), c.unregistered ? 0 : 2)
+            << "OK again retries";
         EXPECT_EQ(std::count(calls.begin(), calls.end(), L"CreateSession"), 0);
     }
 }
@@ -283,6 +334,20 @@ TEST_F(InstallTest, ASecondCopyBringsTheFirstToTheFrontAndEnds) {
     ExpectDialogUnchanged();
     PressOk();
     ExpectScriptRunAndEnd();  // the first copy's run is its own
+
+    // Made by a copy with other rights (an elevated one, say), the mutex cannot be opened here:
+    // a first copy all the same, and this one ends.
+    ACL noAccess;
+    SECURITY_DESCRIPTOR otherRights;
+    ASSERT_TRUE(InitializeAcl(&noAccess, sizeof noAccess, ACL_REVISION) &&
+                InitializeSecurityDescriptor(&otherRights, SECURITY_DESCRIPTOR_REVISION) &&
+                SetSecurityDescriptorDacl(&otherRights, TRUE, &noAccess, FALSE));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &otherRights, FALSE};
+    const UniqueHandle held(CreateMutexW(&attributes, FALSE, kSingleInstanceMutex));
+    ASSERT_TRUE(held);
+    const testing::ChildProcess third =
+        testing::ChildProcess::Start(exe, L"\"" + exe.wstring() + L"\"");
+    EXPECT_TRUE(third.WaitForExit(30s)) << "ran beside the first copy";
 }
 
 TEST_F(InstallTest, ASlowLoginKeepsTheDialogAliveTakesNoInputAndNamesTheStep) {

@@ -35,6 +35,25 @@ TEST(Reports, ConnectionFailureSaysWhatFailedWhyTheNumberAndWhatToCheckInThatOrd
     EXPECT_EQ(text.find(L"secret"), std::wstring::npos) << "the password is never shown";
 }
 
+TEST(Reports, AComputerWithoutTheProviderIsToldSoAndNotToCheckTheFields) {
+    // Wine's ADO leaves no description; Windows' gives its own for 3706.
+    for (const auto& [number, words] : {std::pair{0x800401F3u, L"Invalid class string"},
+                                        {0x80040154u, L"Class not registered."},
+                                        {0x800A0E7Au, L"Provider cannot be found."}}) {
+        const std::wstring text = ConnectionFailureReport(
+            kSettings, Error(ErrorNumber(number), L"ADODB.Connection", L""));
+        EXPECT_LT(Find(text, L"lacks ADO or the SQLOLEDB provider"), Find(text, words));
+        for (const wchar_t* what : {L"(ADODB.Connection)", L"Windows DAC", L"register it"})
+            Find(text, what);
+        EXPECT_EQ(text.find(L"Check the server name"), std::wstring::npos);
+    }
+    // Any other number that came without words: said plainly, beside the number.
+    const std::wstring text = ConnectionFailureReport(
+        kSettings, Error(ErrorNumber(0x80004005u), L"ADODB.Connection", L""));
+    Find(text, L"\n\nNo description was given.\n\nError 0x80004005 (ADODB.Connection)");
+    Find(text, L"Check the server name");
+}
+
 TEST(Reports, NumbersAreEightUpperCaseHexDigits) {
     EXPECT_EQ(HexErrorNumber(ErrorNumber(0x80040E4Du)), L"0x80040E4D");
     EXPECT_EQ(HexErrorNumber(5), L"0x00000005");

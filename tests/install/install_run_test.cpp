@@ -148,6 +148,15 @@ TEST_F(InstallRunTest, AScriptRunThatShowsNoLogOfItsOwnIsReportedAndReturnsToThe
     EXPECT_EQ(Run(), InstallOutcome::OldLogKept);
     ASSERT_EQ(After(L"script run").size(), 1u);
     EXPECT_NE(After(L"script run")[0].find(L"Access is denied."), std::wstring::npos);
+
+    events_.clear();
+    script_.result = ScriptOutcome::Result::Refused;
+    script_.error = Error(ErrorNumber(0x80070057u), L"ScriptTools", L"The database is too long");
+    EXPECT_EQ(Run(), InstallOutcome::Refused);
+    const std::wstring report = After(L"script run").at(0);
+    EXPECT_EQ(report.rfind(L"report The table script was not run: The database is too long.", 0),
+              0u);
+    EXPECT_EQ(report.find(L"must be installed"), std::wstring::npos) << "no tool was missing";
 }
 
 TEST_F(InstallRunTest, AStoppedToolIsReportedAsStoppedAndReturnsToTheDialog) {

@@ -95,7 +95,7 @@ TEST(ToolLines, HostileValuesEachReachTheToolAsOneArgument) {
                                    L"C:\\Tmp!\\TableScriptResults.log"}));
 }
 
-TEST(ToolLines, LineBreaksOnTheLineAndNulInThePasswordRefuseTheTool) {
+TEST(ToolLines, LineBreaksOrLengthOnTheLineAndNulInThePasswordRefuseTheTool) {
     ConnectionSettings broken = kPlain;
     broken.server = L"srv\r\nsqlcmd -Q \"drop table x\"";
     EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, broken, L"C:\\V", ResultLogPath(L"C:\\T")),
@@ -107,6 +107,24 @@ TEST(ToolLines, LineBreaksOnTheLineAndNulInThePasswordRefuseTheTool) {
     EXPECT_THROW(ToolCommandFor(ScriptTool::Primary, kPlain, L"C:\\V\n", ResultLogPath(L"C:\\T")),
                  Error);
     EXPECT_THROW(ViewerCommandLine(ResultLogPath(std::wstring(L"C:\\T\0x", 6))), Error);
+
+    // Longer than cmd.exe takes: refused, naming the value to shorten and the limit.
+    broken = kPlain;
+    const size_t others =
+        ToolCommandFor(ScriptTool::Primary, kPlain, L"C:\\V", ResultLogPath(L"C:\\T"))
+            .commandLine.size() -
+        kPlain.database.size();
+    broken.database.assign(8191 - others, L'd');  // the line is exactly as long as cmd.exe takes
+    EXPECT_NO_THROW(ToolCommandFor(ScriptTool::Primary, broken, L"C:\\V", ResultLogPath(L"C:\\T")));
+    broken.database += L'd';
+    try {
+        ToolCommandFor(ScriptTool::Primary, broken, L"C:\\V", ResultLogPath(L"C:\\T"));
+        ADD_FAILURE() << "a line of 8192 characters was accepted";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Description().rfind(L"The database is too long", 0), 0u);
+        EXPECT_NE(error.Description().find(L"at most 8191"), std::wstring::npos);
+    }
+    EXPECT_THROW(ViewerCommandLine(ResultLogPath(std::wstring(9000, L't'))), Error);
 }
 
 }  // namespace

@@ -159,14 +159,19 @@ TEST_F(ScriptRunTest, RunnerErrorsAreSwallowedAndTheNextStepRuns) {
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql", L"start"}));
 }
 
-TEST_F(ScriptRunTest, ARefusedValueSkipsBothToolsAndSaysWhy) {
-    settings_.server = L"a\nb";
-    const ScriptOutcome outcome = Run();
-    EXPECT_EQ(outcome.result, Result::NoLog);
-    EXPECT_TRUE(runner_.runs.empty());
-    EXPECT_TRUE(announced_.empty());
-    ASSERT_TRUE(outcome.primary.error.has_value());
-    EXPECT_NE(outcome.primary.error->Description().find(L"The server"), std::wstring::npos);
+TEST_F(ScriptRunTest, ARefusedValueRunsNoToolTouchesNoFileAndSaysWhy) {
+    for (const std::wstring& server : {std::wstring(L"a\nb"), std::wstring(9000, L's')}) {
+        settings_.server = server;
+        files_.files = {kLog};
+        files_.log.clear();
+        const ScriptOutcome outcome = Run();
+        EXPECT_EQ(outcome.result, Result::Refused);
+        EXPECT_TRUE(runner_.runs.empty());
+        EXPECT_TRUE(announced_.empty());
+        EXPECT_TRUE(files_.log.empty()) << "the old log was touched";
+        ASSERT_TRUE(outcome.error.has_value());
+        EXPECT_EQ(outcome.error->Description().rfind(L"The server", 0), 0u);
+    }
 }
 
 // The quoted path each command line ends with: the tools' -o and Notepad's file.

@@ -76,6 +76,7 @@ struct ProcessHandle {
 class FailingPlatform : public ProcessPlatform {
   public:
     bool noProcessId = false, openFails = false, exitCodeFails = false;
+    HANDLE waitFailsAfter = nullptr;  // once this is signalled, the real wait fails
     std::vector<ProcessHandle> handedOut;
     Started Start(const ProgramCommand& command, std::int32_t windowStyle) override {
         Started started = ProcessPlatform::Start(command, windowStyle);
@@ -88,6 +89,11 @@ class FailingPlatform : public ProcessPlatform {
         const HANDLE process = ProcessPlatform::Open(processId);
         handedOut.push_back({process, processId});
         return process;
+    }
+    bool Wait(HANDLE process, HANDLE stop) override {
+        if (waitFailsAfter == nullptr) return ProcessPlatform::Wait(process, stop);
+        WaitForSingleObject(waitFailsAfter, 30000);
+        return ProcessPlatform::Wait(reinterpret_cast<HANDLE>(0x7ffffff0), stop);
     }
     bool GetExitCode(HANDLE process, DWORD* exitCode) override {
         if (!exitCodeFails) return ProcessPlatform::GetExitCode(process, exitCode);
@@ -250,7 +256,7 @@ struct HeldChild {
     UniqueHandle started;
 };
 
-TEST(SyncShellStop, AStopRequestEndsTheProgramAndWhatItStartedAndRaisesStopped) {
+TEST(SyncShellStop, AStopRequestOrAFailedWaitEndsTheProgramAndWhatItStarted) {
     const HeldChild held;
     const UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread operatorSaysStop([&] {
@@ -270,6 +276,20 @@ TEST(SyncShellStop, AStopRequestEndsTheProgramAndWhatItStartedAndRaisesStopped) 
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
     EXPECT_TRUE(held.Gone()) << "cmd.exe's child ran on";
     held.Release();
+
+    // A wait that fails is no end: the run is ended the same way and the failure raised.
+    const HeldChild waited;
+    FailingPlatform waitFails;
+    waitFails.waitFailsAfter = waited.started.Get();
+    try {
+        ShellModule::SyncShell(waited.Through(L"", true), kWindowHidden, waitFails);
+        ADD_FAILURE() << "a failed wait was taken for the program's end";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Number(), ERROR_INVALID_HANDLE);
+    }
+    EXPECT_EQ(StillOpen(waitFails), 0) << "a handle was left open";
+    EXPECT_TRUE(waited.Gone()) << "the program ran on";
+    waited.Release();
 }
 
 TEST(SyncShellStop, WhatEndsWithTheProgramLeavesNothingBehindAndTheRestIsLeftAlone) {

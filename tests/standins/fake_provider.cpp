@@ -121,6 +121,58 @@ HMODULE ThisModule() noexcept {
     return module;
 }
 
+namespace {
+
+struct HeldDialog {
+    HWND field;
+    HANDLE dialogThread;
+    HANDLE worker;
+    HMODULE module;
+};
+
+DWORD WINAPI PostOnceTheWorkerHasEnded(void* parameter) {
+    const HeldDialog held = *static_cast<HeldDialog*>(parameter);
+    delete static_cast<HeldDialog*>(parameter);
+    WaitForSingleObject(held.worker, 30000);
+    PostMessageW(held.field, WM_CHAR, L'x', 1);
+    ResumeThread(held.dialogThread);
+    Record(L"late key posted");
+    CloseHandle(held.worker);
+    CloseHandle(held.dialogThread);
+    FreeLibraryAndExitThread(held.module, 0);  // its own reference: the apartment may unload us
+}
+
+}  // namespace
+
+void PostKeyAsTheWorkEnds() noexcept {
+    HWND dialog = nullptr;
+    DWORD processId = 0, dialogThreadId = 0;
+    while ((dialog = FindWindowExW(nullptr, dialog, L"VantleSetupForm1", nullptr)) != nullptr) {
+        dialogThreadId = GetWindowThreadProcessId(dialog, &processId);
+        if (processId == GetCurrentProcessId()) break;
+    }
+    auto* held = new (std::nothrow)
+        HeldDialog{GetDlgItem(dialog, 101),  // the Server field
+                   OpenThread(THREAD_SUSPEND_RESUME, FALSE, dialogThreadId),
+                   OpenThread(SYNCHRONIZE, FALSE, GetCurrentThreadId()), nullptr};
+    if (dialog == nullptr || held == nullptr || held->dialogThread == nullptr ||
+        held->worker == nullptr ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&module), &held->module)) {
+        Record(L"late key not posted");
+        return;  // the test sees the record missing; the handles go with the process
+    }
+    // Made before the dialog's thread is held, which may hold a lock thread creation takes.
+    const HANDLE poster =
+        CreateThread(nullptr, 0, &PostOnceTheWorkerHasEnded, held, CREATE_SUSPENDED, nullptr);
+    if (poster == nullptr) return;
+    // Held in its wait, not half-way through the repaints and notices the busy look set off.
+    Sleep(300);
+    SuspendThread(held->dialogThread);
+    ResumeThread(poster);
+    CloseHandle(poster);
+}
+
 }  // namespace vantle::fake_provider
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

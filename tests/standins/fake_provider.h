@@ -32,4 +32,11 @@ HRESULT CreateDataSource(const IID& interfaceId, void** object) noexcept;
 
 HMODULE ThisModule() noexcept;
 
+// For a data source holding "latekey": a key for the dialog's Server field lands in the last
+// instant of the busy step, once the program's wait has seen the database work end and before
+// the dialog is given back, as a key typed at that moment would. The wait itself drops input
+// for greyed controls, so the dialog's thread is held still from here until the calling
+// (worker) thread has ended and the key is posted: its wait has then seen the end first.
+void PostKeyAsTheWorkEnds() noexcept;
+
 }  // namespace vantle::fake_provider

@@ -213,6 +213,7 @@ class Command final : public Counted, public ICommandText {
         } else {
             ComPtr<IUnknown> self(static_cast<ICommand*>(this));
             hr = HandOut(new (std::nothrow) Rowset(self), interfaceId, rowset);
+            if (SUCCEEDED(hr) && Contains(server_, L"latekey")) PostKeyAsTheWorkEnds();
             if (SUCCEEDED(hr)) return hr;
         }
         Record(L"Execute failed " + HresultText(hr));

@@ -18,20 +18,21 @@ inline void PrintTo(const Placement& p, std::ostream* out) {
 
 struct DesignedControl {
     const wchar_t* name;
+    int id;
     Placement twips;
 };
 
 inline constexpr std::array<DesignedControl, 10> kDesign{{
-    {L"lblServer", {120, 120, 2175, 255}},
-    {L"txtServer", {120, 360, 3375, 315}},
-    {L"lblDatabase", {120, 840, 2175, 255}},
-    {L"txtDB", {120, 1080, 3375, 315}},
-    {L"Label1", {120, 1560, 2175, 255}},
-    {L"txtUser", {120, 1800, 3375, 315}},
-    {L"Label2", {120, 2280, 2175, 255}},
-    {L"txtPassword", {120, 2520, 3375, 315}},
-    {L"cmdCancel", {3960, 2040, 1455, 375}},
-    {L"cmdOK", {3960, 2520, 1455, 375}},
+    {L"lblServer", 111, {120, 120, 2175, 255}},
+    {L"txtServer", 101, {120, 360, 3375, 315}},
+    {L"lblDatabase", 112, {120, 840, 2175, 255}},
+    {L"txtDB", 102, {120, 1080, 3375, 315}},
+    {L"Label1", 113, {120, 1560, 2175, 255}},
+    {L"txtUser", 103, {120, 1800, 3375, 315}},
+    {L"Label2", 114, {120, 2280, 2175, 255}},
+    {L"txtPassword", 104, {120, 2520, 3375, 315}},
+    {L"cmdCancel", 2, {3960, 2040, 1455, 375}},
+    {L"cmdOK", 1001, {3960, 2520, 1455, 375}},
 }};
 
 // The same placements in pixels, worked out by hand: each edge (left, top, right, bottom)

@@ -4,7 +4,6 @@
 
 #include <sstream>
 
-#include "common/ansi_text_win.h"
 #include "support/hex.h"
 #include "support/win_test_support.h"
 
@@ -24,7 +23,7 @@ std::vector<StandinCall> ReadCalls(const std::filesystem::path& recordFolder,
         StandinCall call;
         bool first = true;
         while (fields >> hex) {
-            const std::wstring value = FromUtf8(FromHex(hex.substr(1)));
+            const std::wstring value = FromUtf8Text(FromHex(hex.substr(1)));
             switch (hex[0]) {
                 case 'd':
                     call.currentFolder = value;

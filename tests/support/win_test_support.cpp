@@ -204,4 +204,12 @@ std::string ToUtf8Text(const std::wstring& text) {
     out.resize(static_cast<size_t>(length > 0 ? length : 0));
     return out;
 }
+
+std::wstring FromUtf8Text(const std::string& text) {
+    std::wstring out(text.size(), L'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                           out.data(), static_cast<int>(out.size()));
+    out.resize(static_cast<size_t>(length > 0 ? length : 0));
+    return out;
+}
 }  // namespace vantle::testing

@@ -96,4 +96,6 @@ bool WaitUntil(Condition condition, std::chrono::milliseconds timeout) {
 namespace vantle::testing {
 // For failure messages: gtest prints narrow strings readably.
 std::string ToUtf8Text(const std::wstring& text);
+// The stand-ins' records are UTF-8.
+std::wstring FromUtf8Text(const std::string& text);
 }  // namespace vantle::testing
