@@ -83,7 +83,9 @@ std::wstring ConnectionFailureReport(const ConnectionSettings& s, const Error& e
                why +
                L"SQLOLEDB comes with Windows (Windows DAC). On a system where it was left out, "
                L"install it, or have an administrator register it (regsvr32 sqloledb.dll, in "
-               L"Common Files\\System\\Ole DB); then press OK again.";
+               L"Common Files\\System\\Ole DB; on 64-bit Windows the 32-bit program needs the "
+               L"one in Common Files (x86), registered by SysWOW64\\regsvr32); then press OK "
+               L"again.";
     }
     return what + why +
            L"Check the server name, the database, the login and the password, and that this "
