@@ -4,6 +4,7 @@
 // it with this program, with a Unicode environment block, in this program's folder. Being
 // windowed, it has no console to share either, so its cmd.exe gets one of its own as the
 // program's does. The password comes in this program's environment, which the child inherits.
+// Once the tool has ended, this program ends too, as the program does.
 #include <windows.h>
 
 #include <string>
@@ -19,7 +20,7 @@ std::wstring Folder(const wchar_t* file) {
     return path.substr(0, path.find_last_of(L'\\'));
 }
 
-void StartTool() {
+void StartTool(HWND window) {
     wchar_t module[MAX_PATH];
     GetModuleFileNameW(nullptr, module, MAX_PATH);
     wchar_t system[MAX_PATH];
@@ -47,11 +48,12 @@ void StartTool() {
     }
     FreeEnvironmentStringsW(environment);
     CloseHandle(job);
+    DestroyWindow(window);
 }
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND && LOWORD(wParam) == vantle::kIdOk && HIWORD(wParam) == BN_CLICKED) {
-        StartTool();
+        StartTool(window);
         return 0;
     }
     if (message == WM_DESTROY) PostQuitMessage(0);
