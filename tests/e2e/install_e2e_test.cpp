@@ -329,20 +329,25 @@ TEST_F(InstallTest, ASlowLoginKeepsTheDialogAliveTakesNoInputAndNamesTheStep) {
 }
 
 TEST_F(InstallTest, SlowToolsKeepTheDialogAliveTakeNoInputAndNameEachTool) {
-    ASSERT_NE(Start({.environment = {{L"VANTLE_FAKE_SQLCMD_LOG", std::nullopt},
+    // A slow login first: from the probe to the tools the dialog stays busy throughout.
+    const std::wstring server = L"SLOW-1000";
+    ASSERT_NE(Start({.server = server,
+                     .environment = {{L"VANTLE_FAKE_SQLCMD_LOG", std::nullopt},
                                      {L"VANTLE_FAKE_SQLCMD_SLEEP", std::wstring(L"4000")},
                                      {L"VANTLE_FAKE_OSQL_LOG", std::wstring(L"write")},
                                      {L"VANTLE_FAKE_OSQL_SLEEP", std::wstring(L"4000")}}}),
               nullptr);
     PressOk();
-    ASSERT_TRUE(testing::WaitUntil([&] { return WindowText(form_) == kRunningSqlcmd; }, 20s));
+    ASSERT_TRUE(
+        testing::WaitUntil([&] { return WindowText(form_) == ConnectingCaption(server); }, 20s));
     PokeAtTheDisabledControls(form_);
     const BusyWatch watch = WatchWhileBusy(form_, process_, [&] { return !process_.IsRunning(); });
     EXPECT_GE(watch.samples, 20);
     EXPECT_EQ(watch.unanswered, 0) << "WM_NULL went unanswered for a second: "
                                    << testing::ToUtf8Text(watch.unansweredWhile.front());
     EXPECT_FALSE(watch.reportedHung);
-    EXPECT_EQ(watch.captions, (std::vector<std::wstring>{kRunningSqlcmd, kRunningOsql}));
+    EXPECT_EQ(watch.captions,
+              (std::vector<std::wstring>{ConnectingCaption(server), kRunningSqlcmd, kRunningOsql}));
 
     DWORD exitCode = 99;
     ASSERT_TRUE(process_.WaitForExit(30s, &exitCode));
@@ -352,7 +357,7 @@ TEST_F(InstallTest, SlowToolsKeepTheDialogAliveTakeNoInputAndNameEachTool) {
     ASSERT_TRUE(testing::WaitUntil([&] { return !Calls(L"notepad").empty(); }, 20s));
     const auto calls = ProviderCalls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), 1) << "a second run";
-    EXPECT_EQ(Calls(L"sqlcmd")[0].args.at(2), kAbsentServer) << "typed text reached a tool";
+    EXPECT_EQ(Calls(L"sqlcmd")[0].args.at(2), server) << "typed text reached a tool";
 }
 
 }  // namespace
