@@ -140,7 +140,13 @@ add_dependencies(vantle_startup_bench VantleSetup vantle_bare_window vantle_bare
 add_executable(vantle_tool_start_bench bench/tool_start_bench_win.cpp)
 target_link_libraries(vantle_tool_start_bench PRIVATE vantle_win_test_support psapi)
 vantle_wide_entry(vantle_tool_start_bench)
-add_dependencies(vantle_tool_start_bench VantleSetup ${VANTLE_STANDINS})
+add_dependencies(vantle_tool_start_bench VantleSetup vantle_bare_tool ${VANTLE_STANDINS})
+# The yardstick for OK to the tool: the program's cmd.exe line started the program's way, on a click.
+add_executable(vantle_bare_tool WIN32 bench/bare_tool_win.cpp bench/bare_window.rc)
+target_include_directories(vantle_bare_tool PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(vantle_bare_tool PRIVATE vantle_options user32 gdi32 kernel32 ole32 oleaut32
+                                               uuid)
+vantle_wide_entry(vantle_bare_tool)
 # The yardstick for OK to the re-run question: the same ADO calls on one thread, on a click.
 add_executable(vantle_bare_ado WIN32 bench/bare_ado_win.cpp bench/bare_window.rc)
 target_include_directories(vantle_bare_ado PRIVATE ${PROJECT_SOURCE_DIR}/src)

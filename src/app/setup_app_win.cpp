@@ -1,6 +1,7 @@
 #include "app/setup_app_win.h"
 
 #include <memory>
+#include <optional>
 
 #include "app/background_work_win.h"
 #include "app/dialog_settings.h"
@@ -19,12 +20,55 @@
 namespace vantle {
 namespace {
 
+// One busy state for a run, from the probe on and straight through the script when the tables
+// are absent: giving the dialog back between two steps would only make it flicker. It ends
+// before the operator is asked or told anything (see PromptOutsideBusy), or with the run.
+class RunBusy {
+  public:
+    explicit RunBusy(Form1& form) : form_(form) {}
+    void Step(Form1::BusyStep step) {
+        if (busy_) {
+            busy_->Next(std::move(step));
+        } else {
+            busy_.emplace(form_, std::move(step));
+        }
+    }
+    void End() { busy_.reset(); }
+
+  private:
+    Form1& form_;
+    std::optional<Form1::Busy> busy_;
+};
+
+// The run's questions and reports are the operator's to answer: the dialog is no longer busy
+// under them, and what was typed while it was cannot answer them.
+class PromptOutsideBusy final : public InstallPrompt {
+  public:
+    PromptOutsideBusy(InstallPrompt& prompt, RunBusy& busy) : prompt_(prompt), busy_(busy) {}
+    bool ConfirmRerun(const std::wstring& text, const std::wstring& title) override {
+        busy_.End();
+        return prompt_.ConfirmRerun(text, title);
+    }
+    void ReportError(const std::wstring& text) override {
+        busy_.End();
+        prompt_.ReportError(text);
+    }
+    void ReportStopped(const std::wstring& text) override {
+        busy_.End();
+        prompt_.ReportStopped(text);
+    }
+
+  private:
+    InstallPrompt& prompt_;
+    RunBusy& busy_;
+};
+
 // Connects and probes on a thread of its own. Cancel gives the dialog back at once: the
 // attempt is left to end by itself, with its own copy of the settings and its own outcome,
 // and whatever it comes to is never seen.
-ProbeOutcome ProbeUnlessGivenUp(Form1& form, Database& database,
+ProbeOutcome ProbeUnlessGivenUp(Form1& form, RunBusy& busy, Database& database,
                                 const ConnectionSettings& settings) {
-    const Form1::Busy busy(form, {L"connecting to " + settings.server + L"\u2026", {}, {}});
+    busy.Step({L"connecting to " + settings.server + L"\u2026", {}, {}});
     const auto outcome = std::make_shared<ProbeOutcome>();
     const bool finished = RunInBackground(
         [&database, settings, outcome] { *outcome = ProbeTables(database, settings); },
@@ -49,19 +93,22 @@ void RunSetupApp(HINSTANCE instance, Database& database) {
 
     const auto cmdOK = [&](Form1& form) {
         const ConnectionSettings settings = ReadConnectionSettings(form);
-        WindowsInstallPrompt prompt(form.Window());
-        const auto probe = [&] { return ProbeUnlessGivenUp(form, database, settings); };
+        WindowsInstallPrompt boxes(form.Window());
+        RunBusy busy(form);
+        PromptOutsideBusy prompt(boxes, busy);
+        const auto probe = [&] { return ProbeUnlessGivenUp(form, busy, database, settings); };
         const auto runScript = [&] {
             const auto step = [&](ScriptTool tool) {
+                // Asked over the busy dialog: No lets the step go on as it was.
                 return Form1::BusyStep{
                     std::wstring(L"running ") + ToolName(tool) + L"\u2026",
-                    [&prompt, tool] { return prompt.ConfirmRerun(StopQuestion(tool), kStopTitle); },
+                    [&boxes, tool] { return boxes.ConfirmRerun(StopQuestion(tool), kStopTitle); },
                     kShutdownBlockReason};
             };
-            Form1::Busy busy(form, step(ScriptTool::Primary));
+            busy.Step(step(ScriptTool::Primary));
             ShellProcessRunner runner(form.StopRequest());
             ScriptRun script(settings, environment, files, runner,
-                             [&](ScriptTool tool) { busy.Next(step(tool)); });
+                             [&](ScriptTool tool) { busy.Step(step(tool)); });
             return script.RunAll();
         };
         InstallRun run(settings, probe, prompt, runScript);

@@ -22,14 +22,23 @@ bool TakesInput(HWND window) {
 
 void DeliverInput(MSG& message) {
     if (!TakesInput(message.hwnd)) return;
-    // Esc, Tab and the buttons' keys, as the dialog's own message loop has them.
     const HWND top = GetAncestor(message.hwnd, GA_ROOT);
+    if (top != nullptr &&
+        SendMessageW(top, InputHeldQuery(), 0, reinterpret_cast<LPARAM>(&message)) != 0)
+        return;
+    // Esc, Tab and the buttons' keys, as the dialog's own message loop has them.
     if (top != nullptr && IsDialogMessageW(top, &message)) return;
     TranslateMessage(&message);
     DispatchMessageW(&message);
 }
 
 }  // namespace
+
+UINT InputHeldQuery() {
+    // Registered, so that no window of another kind can mistake it for one of its own.
+    static const UINT query = RegisterWindowMessageW(L"VantleInputHeld");
+    return query;
+}
 
 void DiscardPendingInput() {
     MSG message;

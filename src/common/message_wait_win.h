@@ -15,9 +15,15 @@ enum class WaitResult {
 // window). Keystrokes and clicks reach only windows that are enabled, together with every
 // window above them, through the dialog manager of their top-level window: the way Windows
 // delivers real input, but also for input posted by other programs, which Windows would
-// hand even to a disabled control. Everything else typed or clicked meanwhile is dropped,
+// hand even to a disabled control. A top-level window may also hold input back while it
+// is enabled (see InputHeldQuery). Everything else typed or clicked meanwhile is dropped,
 // then and later.
 WaitResult WaitKeepingWindowsAlive(HANDLE object, HANDLE interrupt = nullptr);
+
+// The message WaitKeepingWindowsAlive sends a top-level window before handing it, or a window
+// inside it, a keystroke or a click (lParam: the MSG). A nonzero answer drops that input: a
+// window can refuse input without being disabled, which would show. DefWindowProc answers 0.
+UINT InputHeldQuery();
 
 // Drops the keyboard and mouse input queued for this thread.
 void DiscardPendingInput();

@@ -15,6 +15,7 @@ constexpr const wchar_t* kWindowClass = kDialogWindowClass;
 // A fixed dialog frame: no sizing border, no minimize or maximize box.
 constexpr DWORD kWindowStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr UINT_PTR kBusyLookTimer = 1;
 
 int FieldControlId(Field field) {
     switch (field) {
@@ -237,10 +238,9 @@ void Form1::BeginBusy(BusyStep step) {
         const HWND focus = GetFocus();
         focusBeforeBusy_ = focus != nullptr && IsChild(window, focus) ? focus : nullptr;
         // Keys go to the dialog itself, where Esc still means Cancel and Enter means nothing;
-        // a disabled control would hold the focus and take none.
+        // the fields and OK take none meanwhile (see HoldsInput).
         SetFocus(window);
-        EnableInput(false);
-        SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+        SetTimer(window, kBusyLookTimer, kBusyLookDelayMs, nullptr);
     }
     if (step_.shutdownBlockReason != step.shutdownBlockReason) {
         if (!step_.shutdownBlockReason.empty()) ShutdownBlockReasonDestroy(window);
@@ -249,23 +249,56 @@ void Form1::BeginBusy(BusyStep step) {
     }
     step_ = std::move(step);
     ResetEvent(stopRequest_.Get());
+    if (busyShown_)
+        SetWindowTextW(window, (std::wstring(kDialogCaption) + L" - " + step_.caption).c_str());
+}
+
+void Form1::ShowBusy() {
+    const HWND window = window_.Get();
+    busyShown_ = true;
+    // A disabled control would hold the focus and take no key, Esc included.
+    const HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(window, focus) && focus != Control(kIdCancel)) SetFocus(window);
+    EnableInput(false);
+    SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+    // Last, so that whoever sees the step named sees the rest of the look too.
     SetWindowTextW(window, (std::wstring(kDialogCaption) + L" - " + step_.caption).c_str());
 }
 
 void Form1::EndBusy() {
     const HWND window = window_.Get();
+    KillTimer(window, kBusyLookTimer);
     // What was typed or clicked while busy is not for the dialog, nor for the box that may
     // follow: an Enter meant for nothing must not answer a question.
     DiscardPendingInput();
     if (!step_.shutdownBlockReason.empty()) ShutdownBlockReasonDestroy(window);
     step_ = BusyStep{};
     ResetEvent(stopRequest_.Get());
-    SetWindowTextW(window, kDialogCaption);
-    EnableInput(true);
+    if (busyShown_) {
+        SetWindowTextW(window, kDialogCaption);
+        EnableInput(true);
+    }
     busy_ = false;
-    if (focusBeforeBusy_ != nullptr && IsChild(window, focusBeforeBusy_))
+    if (focusBeforeBusy_ != nullptr && IsChild(window, focusBeforeBusy_) &&
+        GetFocus() != focusBeforeBusy_)
         SetFocus(focusBeforeBusy_);
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    if (busyShown_) SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    busyShown_ = false;
+}
+
+bool Form1::HoldsInput(const MSG& input) {
+    // Greyed or not yet, the fields and OK take nothing while busy.
+    const HWND window = window_.Get();
+    if (input.hwnd != window && input.hwnd != Control(kIdCancel) && IsChild(window, input.hwnd))
+        return true;
+    // The dialog manager would take the focus to the first field, not greyed yet; Cancel is
+    // the one stop left, as it is once they are.
+    if (!busyShown_ && input.message == WM_KEYDOWN && input.wParam == VK_TAB) {
+        SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        SetFocus(Control(kIdCancel));
+        return true;
+    }
+    return false;
 }
 
 void Form1::CancelWhileRunning() {
@@ -304,6 +337,8 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
 
 LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND window = window_.Get();
+    if (const UINT heldQuery = InputHeldQuery(); heldQuery != 0 && message == heldQuery)
+        return busy_ && HoldsInput(*reinterpret_cast<const MSG*>(lParam)) ? TRUE : FALSE;
     switch (message) {
         case WM_COMMAND:
             if (HIWORD(wParam) != BN_CLICKED) break;
@@ -329,8 +364,14 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_QUERYENDSESSION:
             // Logging off in the middle of the script would cut a batch short.
             return step_.shutdownBlockReason.empty() ? TRUE : FALSE;
+        case WM_TIMER:
+            if (wParam != kBusyLookTimer) break;
+            KillTimer(window, kBusyLookTimer);
+            // One may still be queued after the step it was set for has ended.
+            if (busy_ && !busyShown_) ShowBusy();
+            return 0;
         case WM_SETCURSOR:
-            if (!busy_) break;
+            if (!busyShown_) break;
             // Busy, but Cancel still answers: the pointer that says so.
             SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
             return TRUE;

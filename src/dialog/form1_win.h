@@ -34,6 +34,12 @@ class Form1 final : public DialogFields, public ProfileReader {
 
     HWND Window() const noexcept { return window_.Get(); }
 
+    // Short steps are the rule on a server that answers at once (some tens of milliseconds):
+    // greying the fields and changing the caption for them would only flicker. Longer than
+    // that with a margin for a loaded machine, and shorter than an operator takes to react to
+    // a click that seems to have done nothing (about a fifth of a second).
+    static constexpr UINT kBusyLookDelayMs = 150;
+
     // One step of a run that keeps the operator waiting (connecting, a tool running).
     struct BusyStep {
         std::wstring caption;  // named in the dialog's caption after its own
@@ -45,10 +51,12 @@ class Form1 final : public DialogFields, public ProfileReader {
         std::wstring shutdownBlockReason;
     };
 
-    // Held while a step runs: the caption names the step, the fields and OK take no input at
-    // all (commands, keystrokes and clicks are dropped, none replayed later), Cancel (with
-    // Esc and the close box) stays usable as the step says, and the dialog repaints and
-    // answers the system. Released, all is as it was, the focus where it was.
+    // Held while a run's steps go on: the fields and OK take no input at all (commands,
+    // keystrokes and clicks are dropped, none replayed later), Cancel (with Esc and the close
+    // box) stays usable as the current step says, and the dialog repaints and answers the
+    // system. Only once it has been held for kBusyLookDelayMs does it show: the caption names
+    // the step, the fields and OK are greyed, the pointer says busy. Released, all is as it
+    // was, the focus where it was; released sooner, nothing was ever shown.
     class Busy {
       public:
         Busy(Form1& form, BusyStep step) : form_(form) { form_.BeginBusy(std::move(step)); }
@@ -81,7 +89,9 @@ class Form1 final : public DialogFields, public ProfileReader {
     void cmdCancel_Click();
     HWND Control(int id) const { return GetDlgItem(window_.Get(), id); }
     void BeginBusy(BusyStep step);
+    void ShowBusy();
     void EndBusy();
+    bool HoldsInput(const MSG& input);
     void EnableInput(bool enable);
     void CancelWhileRunning();
 
@@ -98,6 +108,7 @@ class Form1 final : public DialogFields, public ProfileReader {
     // must not start anything (a click can come from UI Automation or another program).
     bool inRun_ = false;
     bool busy_ = false;
+    bool busyShown_ = false;
     bool askingToStop_ = false;
     BusyStep step_;
     HWND focusBeforeBusy_ = nullptr;

@@ -46,9 +46,11 @@ class Machine {
                L";Initial Catalog=QuillDB;User Id=quillmar;Password=8vek3";
     }
 
-    // The line the program gives cmd.exe for these plain settings.
-    std::wstring ToolLine() const {
-        return L"cmd.exe /c sqlcmd -S " + server_ + L" -U quillmar -P 8vek3 -d QuillDB -i \"" +
+    // The line the program gives cmd.exe for these plain settings; the program itself leaves
+    // the password off it and puts it in SQLCMDPASSWORD.
+    std::wstring ToolLine(bool passwordOnLine = true) const {
+        return L"cmd.exe /c sqlcmd -S " + server_ + L" -U quillmar " +
+               (passwordOnLine ? L"-P 8vek3 " : L"") + L"-d QuillDB -i \"" +
                (testing::BinFolder() / kScriptFileName).wstring() + L"\" -o \"" + Log().wstring() +
                L"\"";
     }

@@ -148,8 +148,18 @@ TEST_F(InstallTest, EnterAndEscOnTheConfirmationAnswerNo) {
 TEST_F(InstallTest, PresentTablesAndYesRunTheScriptAsForAFreshDatabase) {
     ASSERT_NE(Start({.server = kPresentServer}), nullptr);
     PressOk();
-    const HWND box = WaitForBox(kRerunTitle);
+    // A server that answers at once: the dialog never looks busy on the way to the question.
+    HWND box = nullptr;
+    bool lookedBusy = false;
+    for (const auto end = std::chrono::steady_clock::now() + 30s;
+         box == nullptr && std::chrono::steady_clock::now() < end;
+         box = WaitForBox(kRerunTitle, 0ms)) {
+        lookedBusy = lookedBusy || WindowText(form_) != kCaption;
+        for (const int id : {kIdServer, kIdDatabase, kIdUser, kIdPassword, kIdOk})
+            lookedBusy = lookedBusy || !IsWindowEnabled(Field(id));
+    }
     ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(lookedBusy) << "a greyed field or a changed caption showed";
     PostMessageW(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
     ExpectScriptRunAndEnd(kPresentServer);
 }
@@ -354,9 +364,10 @@ TEST_F(InstallTest, ASlowLoginKeepsTheDialogAliveTakesNoInputAndNamesTheStep) {
     const std::wstring server = L"SLOW-6000-PRESENT";
     ASSERT_NE(Start({.server = server}), nullptr);
     PressOk();
+    // At once, before the fields are greyed: they take nothing from the click on.
+    PokeAtTheDisabledControls(form_);
     ASSERT_TRUE(
         testing::WaitUntil([&] { return WindowText(form_) == ConnectingCaption(server); }, 10s));
-    PokeAtTheDisabledControls(form_);
     HWND box = nullptr;
     const BusyWatch watch = WatchWhileBusy(form_, process_, [&] {
         box = WaitForBox(kRerunTitle, 0ms);
@@ -383,20 +394,25 @@ TEST_F(InstallTest, ASlowLoginKeepsTheDialogAliveTakesNoInputAndNamesTheStep) {
 }
 
 TEST_F(InstallTest, SlowToolsKeepTheDialogAliveTakeNoInputAndNameEachTool) {
-    ASSERT_NE(Start({.environment = {{L"VANTLE_FAKE_SQLCMD_LOG", std::nullopt},
+    // A slow login first: from the probe to the tools the dialog stays busy throughout.
+    const std::wstring server = L"SLOW-1000";
+    ASSERT_NE(Start({.server = server,
+                     .environment = {{L"VANTLE_FAKE_SQLCMD_LOG", std::nullopt},
                                      {L"VANTLE_FAKE_SQLCMD_SLEEP", std::wstring(L"4000")},
                                      {L"VANTLE_FAKE_OSQL_LOG", std::wstring(L"write")},
                                      {L"VANTLE_FAKE_OSQL_SLEEP", std::wstring(L"4000")}}}),
               nullptr);
     PressOk();
-    ASSERT_TRUE(testing::WaitUntil([&] { return WindowText(form_) == kRunningSqlcmd; }, 20s));
+    ASSERT_TRUE(
+        testing::WaitUntil([&] { return WindowText(form_) == ConnectingCaption(server); }, 20s));
     PokeAtTheDisabledControls(form_);
     const BusyWatch watch = WatchWhileBusy(form_, process_, [&] { return !process_.IsRunning(); });
     EXPECT_GE(watch.samples, 20);
     EXPECT_EQ(watch.unanswered, 0) << "WM_NULL went unanswered for a second: "
                                    << testing::ToUtf8Text(watch.unansweredWhile.front());
     EXPECT_FALSE(watch.reportedHung);
-    EXPECT_EQ(watch.captions, (std::vector<std::wstring>{kRunningSqlcmd, kRunningOsql}));
+    EXPECT_EQ(watch.captions,
+              (std::vector<std::wstring>{ConnectingCaption(server), kRunningSqlcmd, kRunningOsql}));
 
     DWORD exitCode = 99;
     ASSERT_TRUE(process_.WaitForExit(30s, &exitCode));
@@ -406,7 +422,7 @@ TEST_F(InstallTest, SlowToolsKeepTheDialogAliveTakeNoInputAndNameEachTool) {
     ASSERT_TRUE(testing::WaitUntil([&] { return !Calls(L"notepad").empty(); }, 20s));
     const auto calls = ProviderCalls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), 1) << "a second run";
-    EXPECT_EQ(Calls(L"sqlcmd")[0].args.at(2), kAbsentServer) << "typed text reached a tool";
+    EXPECT_EQ(Calls(L"sqlcmd")[0].args.at(2), server) << "typed text reached a tool";
 }
 
 }  // namespace

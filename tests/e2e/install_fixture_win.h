@@ -117,7 +117,7 @@ BusyWatch WatchWhileBusy(HWND form, const testing::ChildProcess& process,
                          const std::function<bool()>& done, std::chrono::seconds limit = 60s);
 
 // What an operator might do to a busy dialog that must change nothing: Enter, Escape and
-// typing in the disabled fields, clicking OK with the mouse and by message.
+// typing in the fields, clicking OK with the mouse and by message, greyed or not yet.
 void PokeAtTheDisabledControls(HWND form);
 
 // The processes a stand-in tool recorded, itself and the cmd.exe that started it, are gone.

@@ -36,7 +36,8 @@ class StopTest : public InstallTest {
                           << (box ? testing::ToUtf8Text(ReadMessageBox(box).text) : "no box");
             return {};
         }
-        EXPECT_EQ(WindowText(form_), kRunningSqlcmd);
+        // The step shows once it has lasted a moment.
+        EXPECT_TRUE(testing::WaitUntil([&] { return WindowText(form_) == kRunningSqlcmd; }, 10s));
         return Calls(L"sqlcmd").back();
     }
     void ClickCancel() { PostMessageW(Field(kIdCancel), BM_CLICK, 0, 0); }
