@@ -49,11 +49,13 @@ struct PeImage {
 template <typename Headers>
 PeImage ReadPeImage(const std::string& image, std::size_t ntOffset) {
     const auto nt = At<Headers>(image, ntOffset);
-    PeImage pe{nt.FileHeader.Machine, nt.OptionalHeader.MajorSubsystemVersion,
-               nt.OptionalHeader.MinorSubsystemVersion, {}};
+    PeImage pe{nt.FileHeader.Machine,
+               nt.OptionalHeader.MajorSubsystemVersion,
+               nt.OptionalHeader.MinorSubsystemVersion,
+               {}};
     // Where in the file the section holding the image address `rva` keeps that byte.
-    const std::size_t sections = ntOffset + offsetof(Headers, OptionalHeader) +
-                                 nt.FileHeader.SizeOfOptionalHeader;
+    const std::size_t sections =
+        ntOffset + offsetof(Headers, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader;
     const auto fileOffset = [&](DWORD rva) -> std::size_t {
         for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i) {
             const auto section =
@@ -107,8 +109,7 @@ TEST(DllImports, VantleSetupImportsOnlyDllsWindowsAlwaysTakesFromItsSystemFolder
     // has run a single instruction of its own.
     const std::set<std::string> known{"kernel32.dll", "user32.dll",   "gdi32.dll",
                                       "ole32.dll",    "oleaut32.dll", "msvcrt.dll"};
-    ASSERT_NE(std::find(exe.imports.begin(), exe.imports.end(), "kernel32.dll"),
-              exe.imports.end())
+    ASSERT_NE(std::find(exe.imports.begin(), exe.imports.end(), "kernel32.dll"), exe.imports.end())
         << "the import table was not read";
     for (const std::string& name : exe.imports)
         EXPECT_TRUE(known.count(name)) << name << " is not taken from the system folder";
