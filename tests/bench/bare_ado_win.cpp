@@ -8,7 +8,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "dialog/layout.h"
+#include "bare_ok_window_win.h"
 #include "install/ado_interfaces_win.h"
 
 namespace {
@@ -51,35 +51,12 @@ void ProbeAndAsk(HWND window) {
     if (connection != nullptr) connection->Release();
 }
 
-LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && LOWORD(wParam) == vantle::kIdOk && HIWORD(wParam) == BN_CLICKED) {
-        ProbeAndAsk(window);
-        return 0;
-    }
-    if (message == WM_DESTROY) PostQuitMessage(0);
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     connectionString = commandLine;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = Procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = L"BareAdo";
-    RegisterClassW(&windowClass);
-    const HWND window = CreateWindowW(L"BareAdo", L"Bare ADO", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                      CW_USEDEFAULT, 372, 199, nullptr, nullptr, instance, nullptr);
-    CreateWindowW(L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 10, 10, 97,
-                  25, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(vantle::kIdOk)),
-                  instance, nullptr);
-    ShowWindow(window, SW_SHOWNORMAL);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    bare::RunOkWindow(instance, L"BareAdo", &ProbeAndAsk);
     CoUninitialize();
     return 0;
 }

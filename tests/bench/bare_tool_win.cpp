@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "dialog/layout.h"
+#include "bare_ok_window_win.h"
 
 namespace {
 
@@ -51,33 +51,10 @@ void StartTool(HWND window) {
     DestroyWindow(window);
 }
 
-LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COMMAND && LOWORD(wParam) == vantle::kIdOk && HIWORD(wParam) == BN_CLICKED) {
-        StartTool(window);
-        return 0;
-    }
-    if (message == WM_DESTROY) PostQuitMessage(0);
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     toolLine = commandLine;
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = Procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = L"BareTool";
-    RegisterClassW(&windowClass);
-    const HWND window = CreateWindowW(L"BareTool", L"Bare tool", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                      CW_USEDEFAULT, 372, 199, nullptr, nullptr, instance, nullptr);
-    CreateWindowW(L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 10, 10, 97,
-                  25, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(vantle::kIdOk)),
-                  instance, nullptr);
-    ShowWindow(window, SW_SHOWNORMAL);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    bare::RunOkWindow(instance, L"BareTool", &StartTool);
     return 0;
 }
