@@ -1,9 +1,12 @@
 #pragma once
 
 // The dialog's design, written out independently of the program's own table (dialog/layout.h):
-// the tests compare the program with these, never the program with itself. Tab order.
+// the tests compare the program with these, never the program with itself. Tab order; each
+// control is named by its id, the one thing taken from the program.
 #include <array>
 #include <ostream>
+
+#include "dialog/layout.h"
 
 namespace vantle::testing {
 
@@ -23,16 +26,16 @@ struct DesignedControl {
 };
 
 inline constexpr std::array<DesignedControl, 10> kDesign{{
-    {L"lblServer", 111, {120, 120, 2175, 255}},
-    {L"txtServer", 101, {120, 360, 3375, 315}},
-    {L"lblDatabase", 112, {120, 840, 2175, 255}},
-    {L"txtDB", 102, {120, 1080, 3375, 315}},
-    {L"Label1", 113, {120, 1560, 2175, 255}},
-    {L"txtUser", 103, {120, 1800, 3375, 315}},
-    {L"Label2", 114, {120, 2280, 2175, 255}},
-    {L"txtPassword", 104, {120, 2520, 3375, 315}},
-    {L"cmdCancel", 2, {3960, 2040, 1455, 375}},
-    {L"cmdOK", 1001, {3960, 2520, 1455, 375}},
+    {L"lblServer", kIdLblServer, {120, 120, 2175, 255}},
+    {L"txtServer", kIdServer, {120, 360, 3375, 315}},
+    {L"lblDatabase", kIdLblDatabase, {120, 840, 2175, 255}},
+    {L"txtDB", kIdDatabase, {120, 1080, 3375, 315}},
+    {L"Label1", kIdLabel1, {120, 1560, 2175, 255}},
+    {L"txtUser", kIdUser, {120, 1800, 3375, 315}},
+    {L"Label2", kIdLabel2, {120, 2280, 2175, 255}},
+    {L"txtPassword", kIdPassword, {120, 2520, 3375, 315}},
+    {L"cmdCancel", kIdCancel, {3960, 2040, 1455, 375}},
+    {L"cmdOK", kIdOk, {3960, 2520, 1455, 375}},
 }};
 
 // The same placements in pixels, worked out by hand: each edge (left, top, right, bottom)
