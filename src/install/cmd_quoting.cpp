@@ -61,10 +61,13 @@ std::wstring RuntimeQuoted(std::wstring_view value) {
 
 void RequirePassable(std::wstring_view value, const std::wstring& what) {
     if (!HoldsLineEnd(value)) return;
-    throw Error(ErrorNumber(0x80070057u), L"ScriptTools",
-                what +
-                    L" holds a line break or NUL character, which cannot be passed on a "
-                    L"command line");
+    RefuseForCommandLine(what +
+                         L" holds a line break or NUL character, which cannot be passed on a "
+                         L"command line");
+}
+
+void RefuseForCommandLine(const std::wstring& why) {
+    throw Error(ErrorNumber(0x80070057u), L"ScriptTools", why);  // E_INVALIDARG
 }
 
 bool IsPlainArgument(std::wstring_view value) {

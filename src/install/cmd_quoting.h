@@ -50,4 +50,7 @@ std::wstring CmdQuotedPath(std::wstring_view path);
 // Throws Error when `value` holds CR, LF or NUL; `what` names it in the message.
 void RequirePassable(std::wstring_view value, const std::wstring& what);
 
+// The error every value refused for a command line raises: `why` says which value and why.
+[[noreturn]] void RefuseForCommandLine(const std::wstring& why);
+
 }  // namespace vantle

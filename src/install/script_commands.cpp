@@ -4,7 +4,6 @@
 #include <initializer_list>
 #include <utility>
 
-#include "common/error.h"
 #include "install/cmd_quoting.h"
 
 namespace vantle {
@@ -38,10 +37,10 @@ void RequireWithinCmdLimit(const std::wstring& line, const wchar_t* program,
     const NamedPart longest = *std::max_element(
         parts.begin(), parts.end(),
         [](const NamedPart& a, const NamedPart& b) { return a.second < b.second; });
-    throw Error(ErrorNumber(0x80070057u), L"ScriptTools",
-                std::wstring(longest.first) + L" is too long to be passed on a command line: the " +
-                    program + L" line would be " + std::to_wstring(line.size()) +
-                    L" characters, and cmd.exe takes at most " + std::to_wstring(kCmdLineLimit));
+    RefuseForCommandLine(
+        std::wstring(longest.first) + L" is too long to be passed on a command line: the " +
+        program + L" line would be " + std::to_wstring(line.size()) +
+        L" characters, and cmd.exe takes at most " + std::to_wstring(kCmdLineLimit));
 }
 
 }  // namespace
@@ -68,8 +67,8 @@ ToolCommand ToolCommandFor(ScriptTool tool, const ConnectionSettings& s,
     RequirePassable(log, L"The temporary folder");
     // An environment block ends each entry at NUL; every other character passes unchanged.
     if (s.password.find(L'\0') != std::wstring::npos) {
-        throw Error(ErrorNumber(0x80070057u), L"ScriptTools",
-                    L"The password holds a NUL character, which cannot be passed to the tool");
+        RefuseForCommandLine(
+            L"The password holds a NUL character, which cannot be passed to the tool");
     }
 
     ToolCommand command;
