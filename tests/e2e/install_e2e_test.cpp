@@ -300,7 +300,7 @@ TEST_F(InstallTest, ToolsMissingFromPathAreReportedAsNotFound) {
     ExpectDialogUnchanged();
 }
 
-TEST_F(InstallTest, AnOldLogThatCannotBeDeletedIsReportedAndNothingRuns) {
+TEST_F(InstallTest, AnOldLogThatCannotBeDeletedOrAValueTooLongForCmdIsReportedAndNothingRuns) {
     WriteBytes(Log(), "an earlier run's log");
     SetFileAttributesW(Log().c_str(), FILE_ATTRIBUTE_READONLY);
     ASSERT_NE(Start(), nullptr);
@@ -312,6 +312,21 @@ TEST_F(InstallTest, AnOldLogThatCannotBeDeletedIsReportedAndNothingRuns) {
     Sleep(1000);
     ExpectDialogUnchanged();
     EXPECT_EQ(testing::ReadBytes(Log()), "an earlier run's log");
+
+    // A database name the provider takes but no cmd.exe line can carry: refused by name before
+    // the old log is looked at, where Wine's cmd.exe would silently have run nothing.
+    const std::wstring database(9000, L'd');
+    SendMessageW(Field(kIdDatabase), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(database.c_str()));
+    const BoxContents refused = ReportAfterOk();
+    ASSERT_NE(refused.box, nullptr);
+    EXPECT_NE(refused.text.find(L"The database is too long"), std::wstring::npos)
+        << testing::ToUtf8Text(refused.text);
+    EXPECT_NE(refused.text.find(L"at most 8191"), std::wstring::npos);
+    Answer(refused.box, IDOK);
+    EXPECT_TRUE(testing::WaitUntil([&] { return IsWindowEnabled(Field(kIdOk)) != FALSE; }, 10s));
+    EXPECT_EQ(WindowText(Field(kIdDatabase)), database) << "the dialog stays as it was";
+    EXPECT_TRUE(Calls(L"sqlcmd").empty());
+    EXPECT_TRUE(Calls(L"osql").empty());
 }
 
 TEST_F(InstallTest, ToolsLyingInTheFolderItWasStartedFromNeverRun) {
