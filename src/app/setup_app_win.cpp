@@ -96,22 +96,26 @@ void RunSetupApp(HINSTANCE instance, Database& database) {
         WindowsInstallPrompt boxes(form.Window());
         RunBusy busy(form);
         PromptOutsideBusy prompt(boxes, busy);
-        const auto probe = [&] { return ProbeUnlessGivenUp(form, busy, database, settings); };
-        const auto runScript = [&] {
-            const auto step = [&](ScriptTool tool) {
-                // Asked over the busy dialog: No lets the step go on as it was.
-                return Form1::BusyStep{
-                    std::wstring(L"running ") + ToolName(tool) + L"\u2026",
-                    [&boxes, tool] { return boxes.ConfirmRerun(StopQuestion(tool), kStopTitle); },
-                    kShutdownBlockReason};
-            };
-            busy.Step(step(ScriptTool::Primary));
-            ShellProcessRunner runner(form.StopRequest());
-            ScriptRun script(settings, environment, files, runner,
-                             [&](ScriptTool tool) { busy.Step(step(tool)); });
-            return script.RunAll();
+        const auto step = [&](ScriptTool tool) {
+            // Asked over the busy dialog: No lets the step go on as it was.
+            return Form1::BusyStep{
+                std::wstring(L"running ") + ToolName(tool) + L"\u2026",
+                [&boxes, tool] { return boxes.ConfirmRerun(StopQuestion(tool), kStopTitle); },
+                kShutdownBlockReason};
         };
-        InstallRun run(settings, probe, prompt, runScript);
+        ShellProcessRunner runner(form.StopRequest());
+        ScriptRun script(settings, environment, files, runner,
+                         [&](ScriptTool tool) { busy.Step(step(tool)); });
+        InstallSteps steps{
+            [&] { return script.Refusal(); },
+            [&] { return ProbeUnlessGivenUp(form, busy, database, settings); },
+            // Still the probe's own request: no step since has begun and reset it.
+            [&] { return WaitForSingleObject(form.StopRequest(), 0) == WAIT_OBJECT_0; },
+            [&] {
+                busy.Step(step(ScriptTool::Primary));
+                return script.RunAll();
+            }};
+        InstallRun run(settings, std::move(steps), prompt);
         // Back to the dialog for every other outcome, reported or quiet; OK may be pressed again.
         if (run.Run() == InstallOutcome::ScriptRun) form.CloseAndEnd();
     };

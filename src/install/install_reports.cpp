@@ -8,10 +8,11 @@ namespace {
 // cmd.exe's exit code when it finds no program of the name it was given.
 constexpr std::int32_t kCommandNotFound = 9009;
 
-// What COM and ADO answer when this computer cannot create ADO or the SQLOLEDB provider. No
+// What ADO answers when opening a connection cannot find or load the SQLOLEDB provider: no
 // server, login or field was tried then. Windows' ADO reports a provider it cannot find as its
-// own error 3706; without its error object (Wine's ADO sets none), COM's numbers come through.
-constexpr std::uint32_t kClassStringInvalid = 0x800401F3;  // CO_E_CLASSSTRING: no such ProgID
+// own error 3706; without its error object (Wine's ADO sets none), COM's numbers come through:
+// no such ProgID, or a ProgID whose class is not registered.
+constexpr std::uint32_t kClassStringInvalid = 0x800401F3;  // CO_E_CLASSSTRING
 constexpr std::uint32_t kClassNotRegistered = 0x80040154;  // REGDB_E_CLASSNOTREG
 constexpr std::uint32_t kProviderNotFound = 0x800A0E7A;    // ADO's adErrProviderNotFound
 
@@ -59,6 +60,8 @@ std::wstring DescribeTool(const wchar_t* name, const ToolRun& run) {
                    WithSource(*run.error) + L").";
         case ToolRun::Result::Stopped:
             return text + L"stopped by the operator.";
+        case ToolRun::Result::WaitFailed:
+            return text + L"ended when it could no longer be waited for.";
     }
     return text;
 }
@@ -71,10 +74,24 @@ std::wstring HexErrorNumber(std::int32_t number) {
     return hex;
 }
 
-std::wstring ConnectionFailureReport(const ConnectionSettings& s, const Error& error) {
+std::wstring ConnectionFailureReport(const ConnectionSettings& s, const Error& error,
+                                     ProbeStep failedAt) {
     const std::wstring what = L"Could not connect to database " + s.database + L" on server " +
                               s.server + L" as " + s.login + L".\n\n";
     const std::wstring why = Described(error) + L"\n\n" + WithSource(error) + L"\n\n";
+    if (failedAt == ProbeStep::CreatingAdo) {
+        // Whatever the number (a DLL that cannot be loaded, a class not registered, access
+        // denied), ADO itself is what is broken: the fields and the provider are not the cause.
+        return what +
+               L"ADO (Microsoft ActiveX Data Objects), which every connection of this program "
+               L"goes through, cannot be used on this computer; the server was not "
+               L"contacted.\n\n" +
+               why +
+               L"ADO is part of Windows (Windows DAC). Have an administrator repair Windows "
+               L"(sfc /scannow) or restore ADO's registration (regsvr32 msado15.dll, in Common "
+               L"Files\\System\\ado; on 64-bit Windows the 32-bit program needs the one in "
+               L"Common Files (x86), registered by SysWOW64\\regsvr32); then press OK again.";
+    }
     if (LacksProvider(error)) {
         return what +
                L"This computer lacks ADO or the SQLOLEDB provider (Microsoft OLE DB Provider "
@@ -107,8 +124,8 @@ std::wstring NoLogReport(const ScriptOutcome& outcome) {
            L"and on PATH. Install them; then press OK again.";
 }
 
-std::wstring RefusedReport(const ScriptOutcome& outcome) {
-    return L"The table script was not run: " + Described(*outcome.error) +
+std::wstring RefusedReport(const Error& refusal) {
+    return L"The table script was not run: " + Described(refusal) +
            L".\n\nNo tool was started and no file was touched. Correct the value and press OK "
            L"again; a folder is changed by copying the program elsewhere, or by setting TEMP.";
 }
@@ -133,6 +150,21 @@ std::wstring StoppedReport(const ScriptOutcome& outcome) {
     return text +
            L"\n\nWhat it had already run stays in the database. What it wrote so far "
            L"is kept in the result log\n" +
+           outcome.logPath +
+           L"\n\nNotepad was not opened. Press OK to run the setup again; the log is then "
+           L"replaced.";
+}
+
+std::wstring WaitFailedReport(const ScriptOutcome& outcome) {
+    const bool fallback = outcome.fallback.result == ToolRun::Result::WaitFailed;
+    const ToolRun& run = fallback ? outcome.fallback : outcome.primary;
+    const std::wstring tool = ToolName(fallback ? ScriptTool::Fallback : ScriptTool::Primary);
+    return L"The table script was cut short: this program could no longer wait for " + tool +
+           L" to end, so it ended " + tool + L" and everything it had started" +
+           (fallback ? L"." : L", and osql was not run.") + L"\n\n" + Described(*run.error) +
+           L" (" + WithSource(*run.error) +
+           L")\n\nWhat it had already run stays in the database. What it wrote so far is kept "
+           L"in the result log\n" +
            outcome.logPath +
            L"\n\nNotepad was not opened. Press OK to run the setup again; the log is then "
            L"replaced.";

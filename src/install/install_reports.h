@@ -6,6 +6,7 @@
 #include "common/error.h"
 #include "install/connection_settings.h"
 #include "install/script_run.h"
+#include "install/table_probe.h"
 
 namespace vantle {
 
@@ -15,7 +16,9 @@ namespace vantle {
 // "0x80040E4D": how operators and support look such numbers up.
 std::wstring HexErrorNumber(std::int32_t number);
 
-std::wstring ConnectionFailureReport(const ConnectionSettings& settings, const Error& error);
+// Chosen by the step that failed first, then by the number.
+std::wstring ConnectionFailureReport(const ConnectionSettings& settings, const Error& error,
+                                     ProbeStep failedAt);
 
 // An earlier run's log that could not be deleted.
 std::wstring OldLogReport(const ScriptOutcome& outcome);
@@ -24,7 +27,7 @@ std::wstring OldLogReport(const ScriptOutcome& outcome);
 std::wstring NoLogReport(const ScriptOutcome& outcome);
 
 // A value no tool's command line can carry: which, why, and that nothing ran.
-std::wstring RefusedReport(const ScriptOutcome& outcome);
+std::wstring RefusedReport(const Error& refusal);
 
 // Asked when the operator wants out while `tool` runs: Yes stops it.
 std::wstring StopQuestion(ScriptTool tool);
@@ -32,6 +35,10 @@ inline constexpr const wchar_t* kStopTitle = L"Installing Vantle Tables";
 
 // What a stop left: which tool was stopped, and the log it had written so far.
 std::wstring StoppedReport(const ScriptOutcome& outcome);
+
+// A tool that could no longer be waited for, and so was ended: which, the system's reason, and
+// the log it had written so far.
+std::wstring WaitFailedReport(const ScriptOutcome& outcome);
 
 // Given to Windows while a tool runs, which the session cannot end without cutting short.
 inline constexpr const wchar_t* kShutdownBlockReason = L"The Vantle Tables script is running.";

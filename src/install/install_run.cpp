@@ -5,19 +5,25 @@
 
 namespace vantle {
 
-InstallRun::InstallRun(const ConnectionSettings& settings, std::function<ProbeOutcome()> probe,
-                       InstallPrompt& prompt, std::function<ScriptOutcome()> runScript)
-    : settings_(settings),
-      probe_(std::move(probe)),
-      prompt_(prompt),
-      runScript_(std::move(runScript)) {}
+InstallRun::InstallRun(const ConnectionSettings& settings, InstallSteps steps,
+                       InstallPrompt& prompt)
+    : settings_(settings), steps_(std::move(steps)), prompt_(prompt) {}
 
 InstallOutcome InstallRun::Run() {
-    const ProbeOutcome probe = probe_();
+    // Refused now, not after the operator has answered a question about a run that cannot be.
+    if (const std::optional<Error> refusal = steps_.refusal()) {
+        prompt_.ReportError(RefusedReport(*refusal));
+        return InstallOutcome::Refused;
+    }
+    const ProbeOutcome probe = steps_.probe();
+    // The operator backed out while connecting: that the probe ended in the same moment
+    // changes nothing. Acting on its outcome would run the script unasked.
+    if (probe.result != ProbeOutcome::Result::Abandoned && steps_.stopAsked())
+        return InstallOutcome::Abandoned;
     switch (probe.result) {
         case ProbeOutcome::Result::Failed:
             // The operator keeps what was typed and can correct it and press OK again.
-            prompt_.ReportError(ConnectionFailureReport(settings_, *probe.error));
+            prompt_.ReportError(ConnectionFailureReport(settings_, *probe.error, probe.failedAt));
             return InstallOutcome::ConnectionFailed;
         case ProbeOutcome::Result::Abandoned:
             // The attempt goes on by itself; whatever it comes to is never reported.
@@ -36,7 +42,7 @@ InstallOutcome InstallRun::Run() {
             break;
     }
 
-    const ScriptOutcome script = runScript_();
+    const ScriptOutcome script = steps_.runScript();
     switch (script.result) {
         case ScriptOutcome::Result::OldLogKept:
             prompt_.ReportError(OldLogReport(script));
@@ -47,8 +53,11 @@ InstallOutcome InstallRun::Run() {
         case ScriptOutcome::Result::Stopped:
             prompt_.ReportStopped(StoppedReport(script));
             return InstallOutcome::Stopped;
+        case ScriptOutcome::Result::WaitFailed:
+            prompt_.ReportError(WaitFailedReport(script));
+            return InstallOutcome::WaitFailed;
         case ScriptOutcome::Result::Refused:
-            prompt_.ReportError(RefusedReport(script));
+            prompt_.ReportError(RefusedReport(*script.error));
             return InstallOutcome::Refused;
         case ScriptOutcome::Result::LogShown:
             break;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "common/error.h"
 #include "install/connection_settings.h"
 #include "install/script_run.h"
 #include "install/table_probe.h"
@@ -25,6 +27,18 @@ class InstallPrompt {
     virtual void ReportStopped(const std::wstring& text) = 0;
 };
 
+// What OK sets going, one step at a time; the run decides what follows each.
+struct InstallSteps {
+    // A value no tool's command line could carry: known before anything is asked of anyone.
+    std::function<std::optional<Error>()> refusal;
+    // Connects and probes for the tables.
+    std::function<ProbeOutcome()> probe;
+    // Whether the operator asked to stop while the probe ran, whether or not its end was seen
+    // first: read as soon as the probe is over, before any next step can begin.
+    std::function<bool()> stopAsked;
+    std::function<ScriptOutcome()> runScript;
+};
+
 enum class InstallOutcome {
     ConnectionFailed,  // reported; back to the dialog, fields as they were
     NotOpen,           // the connection opened but is not open; back to the dialog
@@ -35,6 +49,7 @@ enum class InstallOutcome {
     Abandoned,         // the operator gave up waiting for the connection; back to the dialog
     Stopped,           // the operator stopped a tool; reported; back to the dialog
     Refused,           // a value no tool can be given; reported; nothing ran; back to the dialog
+    WaitFailed,        // a tool could not be waited for and was ended; reported; back to the dialog
     ScriptRun,         // the script ran and its log is shown: the program ends now
 };
 
@@ -42,15 +57,13 @@ enum class InstallOutcome {
 // report whatever keeps the run from ending with this run's own log on screen.
 class InstallRun {
   public:
-    InstallRun(const ConnectionSettings& settings, std::function<ProbeOutcome()> probe,
-               InstallPrompt& prompt, std::function<ScriptOutcome()> runScript);
+    InstallRun(const ConnectionSettings& settings, InstallSteps steps, InstallPrompt& prompt);
     InstallOutcome Run();
 
   private:
     ConnectionSettings settings_;
-    std::function<ProbeOutcome()> probe_;
+    InstallSteps steps_;
     InstallPrompt& prompt_;
-    std::function<ScriptOutcome()> runScript_;
 };
 
 }  // namespace vantle

@@ -30,15 +30,9 @@ ScriptOutcome ScriptRun::RunAll() {
     ScriptOutcome outcome;
     outcome.logPath = resultLog_;
     const auto logExists = [&] { return ConditionResumeNext([&] { return ResultLogExists(); }); };
-    // Every tool's line carries the same values: one that cannot stand on one line fails them
-    // all, and the operator must hear which value it is, not what became of tools never run.
-    try {
-        for (const ScriptTool tool : {ScriptTool::Primary, ScriptTool::Fallback})
-            ToolCommandFor(tool, settings_, environment_.ProgramFolder(), resultLog_);
-        ViewerCommandLine(resultLog_);
-    } catch (const Error& error) {
+    if (std::optional<Error> refusal = Refusal()) {
         outcome.result = ScriptOutcome::Result::Refused;
-        outcome.error = error;
+        outcome.error = std::move(refusal);
         return outcome;
     }
 
@@ -54,9 +48,16 @@ ScriptOutcome ScriptRun::RunAll() {
             }
         }
     }
+    // A stopped tool, or one that could not be waited for, was ended half-way: what it left
+    // is no result to show, and the fallback would run the script a second time over it.
     const auto stopped = [&](const ToolRun& run) {
-        if (run.result != ToolRun::Result::Stopped) return false;
-        outcome.result = ScriptOutcome::Result::Stopped;
+        if (run.result == ToolRun::Result::Stopped) {
+            outcome.result = ScriptOutcome::Result::Stopped;
+        } else if (run.result == ToolRun::Result::WaitFailed) {
+            outcome.result = ScriptOutcome::Result::WaitFailed;
+        } else {
+            return false;
+        }
         return true;
     };
     outcome.primary = RunTool(ScriptTool::Primary);
@@ -73,6 +74,19 @@ ScriptOutcome ScriptRun::RunAll() {
     }
     ResumeNext([&] { OpenResultLog(); });
     return outcome;
+}
+
+std::optional<Error> ScriptRun::Refusal() const {
+    // Every tool's line carries the same values: one that cannot stand on one line fails them
+    // all, and the operator must hear which value it is, not what became of tools never run.
+    try {
+        for (const ScriptTool tool : {ScriptTool::Primary, ScriptTool::Fallback})
+            ToolCommandFor(tool, settings_, environment_.ProgramFolder(), resultLog_);
+        ViewerCommandLine(resultLog_);
+    } catch (const Error& error) {
+        return error;
+    }
+    return std::nullopt;
 }
 
 bool ScriptRun::ResultLogExists() const {
@@ -95,8 +109,17 @@ ToolRun ScriptRun::RunTool(ScriptTool tool) {
         run.exitCode = runner_.Run(interpreter, kWindowHidden);
         run.result = ToolRun::Result::Exited;
     } catch (const Error& error) {
-        run.result =
-            error.Number() == kErrorStopped ? ToolRun::Result::Stopped : ToolRun::Result::Failed;
+        switch (error.Number()) {
+            case kErrorStopped:
+                run.result = ToolRun::Result::Stopped;
+                break;
+            case kErrorWaitFailed:
+                run.result = ToolRun::Result::WaitFailed;
+                break;
+            default:
+                run.result = ToolRun::Result::Failed;
+                break;
+        }
         run.error = error;
     }
     return run;

@@ -16,11 +16,13 @@ namespace vantle {
 
 // What became of one tool.
 struct ToolRun {
-    enum class Result { NotRun, Exited, Failed, Stopped };
+    enum class Result { NotRun, Exited, Failed, Stopped, WaitFailed };
     Result result = Result::NotRun;
     std::int32_t exitCode = 0;   // Exited: cmd.exe's exit code, 9009 when it found no tool
-    std::optional<Error> error;  // Failed: why it could not be run
+    std::optional<Error> error;  // Failed: why it could not be run; WaitFailed: why not waited for
     // Stopped: the operator stopped it, and it ended with everything it had started.
+    // WaitFailed: it was started, but its end could no longer be waited for; it was ended with
+    // everything it had started, perhaps half-way through the script.
 };
 
 struct ScriptOutcome {
@@ -30,6 +32,7 @@ struct ScriptOutcome {
         NoLog,       // neither tool left a log: nothing to show
         Stopped,     // the operator stopped a tool: nothing further ran, the log is as it left it
         Refused,     // a value no tool's command line can carry: nothing touched, nothing ran
+        WaitFailed,  // a tool's end could not be waited for: it was ended, nothing further ran
     };
     Result result = Result::LogShown;
     std::wstring logPath;
@@ -52,9 +55,14 @@ class ScriptRun {
     // failing existence test lets the step it guards run; but a run never ends showing a log
     // that is not its own. An old log that cannot be deleted stops the run before any tool,
     // and when neither tool left a log there is nothing for Notepad to show.
-    // A tool the operator stops ends the run there: no fallback, no Notepad. A value that no
-    // command line can carry refuses the run before the old log is touched.
+    // A tool the operator stops, or whose end can no longer be waited for, ends the run there:
+    // no fallback, no Notepad. A value that no command line can carry refuses the run before
+    // the old log is touched.
     ScriptOutcome RunAll();
+
+    // A value that no line of this run can carry, which RunAll would refuse: known before
+    // anything is connected to or asked, so that the operator hears it first.
+    std::optional<Error> Refusal() const;
 
     // The steps one by one; each but RunTool raises its own failure.
     bool ResultLogExists() const;

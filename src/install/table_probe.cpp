@@ -14,6 +14,10 @@ ProbeOutcome ProbeTables(Database& database, const ConnectionSettings& settings)
     std::unique_ptr<Recordset> recordset;
     try {
         connection = database.CreateConnection();
+    } catch (const Error& error) {
+        return {Result::Failed, error, ProbeStep::CreatingAdo};
+    }
+    try {
         connection->Open(ConnectionString(settings), L"", L"", kOptionsNone);
         if (connection->State() != kStateOpen) return {Result::NotOpen, {}};
         recordset = database.CreateRecordset();
@@ -24,7 +28,7 @@ ProbeOutcome ProbeTables(Database& database, const ConnectionSettings& settings)
     } catch (const Error& error) {
         recordset.reset();
         connection.reset();
-        return {Result::Failed, error};
+        return {Result::Failed, error, ProbeStep::Connecting};
     }
 
     // Phase two: from the probe on, a failing step is skipped without a message.

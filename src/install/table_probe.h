@@ -10,6 +10,14 @@ namespace vantle {
 
 inline constexpr const wchar_t* kProbeQuery = L"select * from vantle";
 
+// The step a failed probe failed at. Its words for the operator depend on it before they depend
+// on the number: the same HRESULT can come from a server that refused and from a computer that
+// cannot load ADO at all.
+enum class ProbeStep {
+    CreatingAdo,  // ADO's own objects could not be created: nothing was asked of anyone
+    Connecting,   // opening the connection: the provider, the network, the server, the login
+};
+
 struct ProbeOutcome {
     enum class Result {
         Failed,         // the connection could not be opened (or set up): `error` says why
@@ -21,6 +29,7 @@ struct ProbeOutcome {
     };
     Result result = Result::Failed;
     std::optional<Error> error;
+    ProbeStep failedAt = ProbeStep::Connecting;  // Failed: where
 };
 
 // Connects and probes for the tables. Every database object is closed and released before it

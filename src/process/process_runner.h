@@ -13,10 +13,15 @@ namespace vantle {
 inline constexpr std::int32_t kErrorExitCode = ErrorNumber(0x8004AA00u);
 inline constexpr std::int32_t kErrorOpenProcess = ErrorNumber(0x8004AA01u);
 inline constexpr std::int32_t kErrorShell = ErrorNumber(0x8004AA02u);
+// The wait for a program to end failed: the program was ended (when it ends with this one)
+// rather than left running beside whatever comes next. The description carries the system's
+// number and words.
+inline constexpr std::int32_t kErrorWaitFailed = ErrorNumber(0x8004AA03u);
 inline constexpr const wchar_t* kSyncShellSource = L"SyncShell";
 inline constexpr const wchar_t* kExitCodeFailure = L"Failed to retrieve exit code, error ";
 inline constexpr const wchar_t* kOpenFailure = L"Failed to open child process";
 inline constexpr const wchar_t* kShellFailure = L"Failed to Shell child process";
+inline constexpr const wchar_t* kWaitFailure = L"Failed to wait for child process, error ";
 
 // Raised by a runner that was given a stop request, when the request ended the program (and
 // everything it had started) before it ended by itself. Not one of SyncShell's own failures:

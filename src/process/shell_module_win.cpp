@@ -128,10 +128,12 @@ std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
     bool ended = false;
     try {
         ended = platform.Wait(process.Get(), command.endsWithThisProgram ? stop : nullptr);
-    } catch (const Error&) {
-        // Whatever comes next (the fallback tool) must not run beside this one.
+    } catch (const Error& error) {
+        // Whatever comes next (the fallback tool) must not run beside this one. Raised as the
+        // runner's own failure, so that no caller takes it for a program that never started.
         if (command.endsWithThisProgram) platform.End(started.job.Get(), process.Get());
-        throw;
+        throw Error(kErrorWaitFailed, kSyncShellSource,
+                    kWaitFailure + std::to_wstring(error.Number()) + L": " + error.Description());
     }
     if (!ended) {
         platform.End(started.job.Get(), process.Get());

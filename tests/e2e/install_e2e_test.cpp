@@ -164,38 +164,46 @@ TEST_F(InstallTest, PresentTablesAndYesRunTheScriptAsForAFreshDatabase) {
     ExpectScriptRunAndEnd(kPresentServer);
 }
 
-// The provider's ProgID taken out of the test prefix while this lives, as on a computer
-// without SQLOLEDB, and put back after: the other tests share the prefix.
-class ProviderUnregistered {
+// A registration in the test prefix broken while this lives, and put back after: the other
+// tests share the prefix. The default value of HKCR\`key` is kept, then `replacement` is
+// written there or, without one, the whole tree it stands in is deleted.
+class RegistrationBroken {
   public:
-    ProviderUnregistered() {
-        DWORD size = sizeof classId_;
-        EXPECT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, kClassKey, nullptr, RRF_RT_REG_SZ, nullptr,
-                               classId_, &size),
+    RegistrationBroken(std::wstring key, std::optional<std::wstring> replacement)
+        : key_(std::move(key)) {
+        DWORD size = sizeof saved_;
+        EXPECT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, key_.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                               saved_, &size),
                   ERROR_SUCCESS);
-        EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, L"SQLOLEDB"), ERROR_SUCCESS);
+        if (replacement) {
+            EXPECT_EQ(SetDefault(replacement->c_str()), ERROR_SUCCESS);
+        } else {
+            const std::wstring tree = key_.substr(0, key_.find(L'\\'));
+            EXPECT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, tree.c_str()), ERROR_SUCCESS);
+        }
     }
-    ProviderUnregistered(const ProviderUnregistered&) = delete;
-    ProviderUnregistered& operator=(const ProviderUnregistered&) = delete;
-    ~ProviderUnregistered() {
-        EXPECT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, kClassKey, nullptr, REG_SZ, classId_,
-                                  static_cast<DWORD>((wcslen(classId_) + 1) * sizeof(wchar_t))),
-                  ERROR_SUCCESS)
-            << "the provider was not registered again";
-    }
+    RegistrationBroken(const RegistrationBroken&) = delete;
+    RegistrationBroken& operator=(const RegistrationBroken&) = delete;
+    ~RegistrationBroken() { EXPECT_EQ(SetDefault(saved_), ERROR_SUCCESS) << "not put back"; }
 
   private:
-    static constexpr const wchar_t* kClassKey = L"SQLOLEDB\\CLSID";
-    wchar_t classId_[64] = {};
+    LSTATUS SetDefault(const wchar_t* text) const {
+        return RegSetKeyValueW(HKEY_CLASSES_ROOT, key_.c_str(), nullptr, REG_SZ, text,
+                               static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)));
+    }
+    std::wstring key_;
+    wchar_t saved_[MAX_PATH] = {};
 };
 
 // A refused login and an unreachable server: the provider's own words and source, the
-// number in hex, the dialog kept, and OK tries again. Without the provider, through Wine's own
-// ADO: that is what the report says, not to check the fields.
+// number in hex, the dialog kept, and OK tries again. Without the provider, or with ADO's own
+// class pointing at a DLL that is not there, through Wine's own ADO: that is what the report
+// says, not to check the fields, and for ADO not to register the provider either.
 TEST_F(InstallTest, AFailedConnectionIsReportedInTheProvidersWordsAndTheDialogStays) {
+    enum class Broken { Nothing, Provider, Ado };
     struct Case {
         std::wstring server, why, number, advice = L"server name";
-        bool unregistered = false;
+        Broken broken = Broken::Nothing;
     };
     for (const Case& c :
          {Case{kRefusingServer, L"Login failed for user 'quillmar'.",
@@ -206,11 +214,19 @@ TEST_F(InstallTest, AFailedConnectionIsReportedInTheProvidersWordsAndTheDialogSt
                L"Error 0x80004005 (Microsoft OLE DB Provider for SQL Server)"},
           Case{kAbsentServer,
                L"Invalid class string: nothing is registered under the name asked for.",
-               L"Error 0x800401F3 (ADODB.Connection)", L"SQLOLEDB comes with Windows", true}}) {
+               L"Error 0x800401F3 (ADODB.Connection)", L"SQLOLEDB comes with Windows",
+               Broken::Provider},
+          // What Wine's COM answers for a DLL that is not there; Windows has 0x8007007E.
+          Case{kAbsentServer, L"Access denied.", L"Error 0x80070005 (ADODB.Connection)",
+               L"regsvr32 msado15.dll", Broken::Ado}}) {
         SCOPED_TRACE(testing::ToUtf8Text(c.server));
         std::filesystem::remove(root_.Path() / L"provider.calls");
-        std::optional<ProviderUnregistered> withoutProvider;
-        if (c.unregistered) withoutProvider.emplace();
+        std::optional<RegistrationBroken> broken;
+        if (c.broken == Broken::Provider) broken.emplace(L"SQLOLEDB\\CLSID", std::nullopt);
+        if (c.broken == Broken::Ado) {
+            broken.emplace(L"CLSID\\{00000514-0000-0010-8000-00AA006D2EA4}\\InprocServer32",
+                           (root_.Path() / L"no-such-ado.dll").wstring());
+        }
         ASSERT_NE(Start({.server = c.server}), nullptr);
         for (int attempt = 1; attempt <= 2; ++attempt) {
             const BoxContents contents = ReportAfterOk();
@@ -229,7 +245,9 @@ TEST_F(InstallTest, AFailedConnectionIsReportedInTheProvidersWordsAndTheDialogSt
             EXPECT_NE(advice, std::wstring::npos);
             EXPECT_EQ(contents.text.find(L"Unknown error"), std::wstring::npos);
             EXPECT_EQ(contents.text.find(L"Check the server name") == std::wstring::npos,
-                      c.unregistered);
+                      c.broken != Broken::Nothing);
+            EXPECT_EQ(contents.text.find(L"sqloledb.dll") == std::wstring::npos,
+                      c.broken != Broken::Provider);
             EXPECT_TRUE(contents.hasIcon);
             EXPECT_EQ(contents.buttons, std::vector<int>{IDOK});
             EXPECT_EQ(GetWindow(contents.box, GW_OWNER), form_) << "over the dialog";
@@ -237,7 +255,8 @@ TEST_F(InstallTest, AFailedConnectionIsReportedInTheProvidersWordsAndTheDialogSt
             ExpectDialogUnchanged();
         }
         const auto calls = ProviderCalls();
-        EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), c.unregistered ? 0 : 2)
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"),
+                  c.broken != Broken::Nothing ? 0 : 2)
             << "OK again retries";
         EXPECT_EQ(std::count(calls.begin(), calls.end(), L"CreateSession"), 0);
     }
@@ -313,20 +332,35 @@ TEST_F(InstallTest, AnOldLogThatCannotBeDeletedOrAValueTooLongForCmdIsReportedAn
     ExpectDialogUnchanged();
     EXPECT_EQ(testing::ReadBytes(Log()), "an earlier run's log");
 
-    // A database name the provider takes but no cmd.exe line can carry: refused by name before
-    // the old log is looked at, where Wine's cmd.exe would silently have run nothing.
+    // A database name the provider takes but no cmd.exe line can carry, or a temporary folder
+    // that makes every line too long: refused by name when OK is pressed, before the provider
+    // is asked anything, where Wine's cmd.exe would silently have run nothing.
     const std::wstring database(9000, L'd');
-    SendMessageW(Field(kIdDatabase), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(database.c_str()));
-    const BoxContents refused = ReportAfterOk();
-    ASSERT_NE(refused.box, nullptr);
-    EXPECT_NE(refused.text.find(L"The database is too long"), std::wstring::npos)
-        << testing::ToUtf8Text(refused.text);
-    EXPECT_NE(refused.text.find(L"at most 8191"), std::wstring::npos);
-    Answer(refused.box, IDOK);
-    EXPECT_TRUE(testing::WaitUntil([&] { return IsWindowEnabled(Field(kIdOk)) != FALSE; }, 10s));
-    EXPECT_EQ(WindowText(Field(kIdDatabase)), database) << "the dialog stays as it was";
-    EXPECT_TRUE(Calls(L"sqlcmd").empty());
-    EXPECT_TRUE(Calls(L"osql").empty());
+    const std::wstring longTemp = L"C:\\" + std::wstring(8200, L't');
+    for (const bool longFolder : {false, true}) {
+        std::filesystem::remove(root_.Path() / L"provider.calls");
+        if (longFolder) {
+            ASSERT_NE(Start({.environment = {{L"TEMP", longTemp}}}), nullptr);
+        } else {
+            SendMessageW(Field(kIdDatabase), WM_SETTEXT, 0,
+                         reinterpret_cast<LPARAM>(database.c_str()));
+        }
+        const BoxContents refused = ReportAfterOk();
+        ASSERT_NE(refused.box, nullptr);
+        EXPECT_EQ(refused.text.find(longFolder ? L"The temporary folder is too long"
+                                               : L"The database is too long"),
+                  std::wstring(L"The table script was not run: ").size())
+            << testing::ToUtf8Text(refused.text);
+        EXPECT_NE(refused.text.find(L"at most 8191"), std::wstring::npos);
+        Answer(refused.box, IDOK);
+        EXPECT_TRUE(
+            testing::WaitUntil([&] { return IsWindowEnabled(Field(kIdOk)) != FALSE; }, 10s));
+        EXPECT_EQ(WindowText(Field(kIdDatabase)), longFolder ? L"QuillDB" : database)
+            << "the dialog stays as it was";
+        EXPECT_TRUE(ProviderCalls().empty()) << "connected before refusing";
+        EXPECT_TRUE(Calls(L"sqlcmd").empty());
+        EXPECT_TRUE(Calls(L"osql").empty());
+    }
 }
 
 TEST_F(InstallTest, ToolsLyingInTheFolderItWasStartedFromNeverRun) {

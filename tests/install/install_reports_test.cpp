@@ -19,7 +19,7 @@ size_t Find(const std::wstring& text, const std::wstring& part) {
 TEST(Reports, ConnectionFailureSaysWhatFailedWhyTheNumberAndWhatToCheckInThatOrder) {
     const Error error(ErrorNumber(0x80040E4Du), L"Microsoft OLE DB Provider for SQL Server",
                       L"Login failed for user 'quillmar'.");
-    const std::wstring text = ConnectionFailureReport(kSettings, error);
+    const std::wstring text = ConnectionFailureReport(kSettings, error, ProbeStep::Connecting);
     EXPECT_EQ(text.rfind(L"Could not connect to database QuillDB on server SQLHOST\\Q1 as "
                          L"quillmar.",
                          0),
@@ -41,7 +41,7 @@ TEST(Reports, AComputerWithoutTheProviderIsToldSoAndNotToCheckTheFields) {
                                         {0x80040154u, L"Class not registered."},
                                         {0x800A0E7Au, L"Provider cannot be found."}}) {
         const std::wstring text = ConnectionFailureReport(
-            kSettings, Error(ErrorNumber(number), L"ADODB.Connection", L""));
+            kSettings, Error(ErrorNumber(number), L"ADODB.Connection", L""), ProbeStep::Connecting);
         EXPECT_LT(Find(text, L"lacks ADO or the SQLOLEDB provider"), Find(text, words));
         for (const wchar_t* what : {L"(ADODB.Connection)", L"Windows DAC", L"register it"})
             Find(text, what);
@@ -49,9 +49,25 @@ TEST(Reports, AComputerWithoutTheProviderIsToldSoAndNotToCheckTheFields) {
     }
     // Any other number that came without words: said plainly, beside the number.
     const std::wstring text = ConnectionFailureReport(
-        kSettings, Error(ErrorNumber(0x80004005u), L"ADODB.Connection", L""));
+        kSettings, Error(ErrorNumber(0x80004005u), L"ADODB.Connection", L""),
+        ProbeStep::Connecting);
     Find(text, L"\n\nNo description was given.\n\nError 0x80004005 (ADODB.Connection)");
     Find(text, L"Check the server name");
+
+    // ADO's own objects could not be made: whatever the number, ADO is what to mend.
+    for (const std::uint32_t number : {0x80070005u, 0x8007007Eu, 0x800700C1u, 0x80040154u}) {
+        const Error error(ErrorNumber(number), L"ADODB.Connection", L"The system's words.");
+        const std::wstring unusable =
+            ConnectionFailureReport(kSettings, error, ProbeStep::CreatingAdo);
+        EXPECT_LT(
+            Find(unusable, L"ADO (Microsoft ActiveX Data Objects)"),
+            Find(unusable, L"\n\nThe system's words.\n\nError " + HexErrorNumber(error.Number())));
+        for (const wchar_t* what : {L"cannot be used on this computer", L"Windows DAC",
+                                    L"regsvr32 msado15.dll", L"SysWOW64\\regsvr32"})
+            Find(unusable, what);
+        for (const wchar_t* never : {L"Check the server name", L"sqloledb.dll"})
+            EXPECT_EQ(unusable.find(never), std::wstring::npos) << testing::Narrow(never);
+    }
 }
 
 TEST(Reports, NumbersAreEightUpperCaseHexDigits) {
@@ -119,6 +135,19 @@ TEST(Reports, AStopNamesTheToolThatWasEndedAndTheLogItLeft) {
     text = StoppedReport(outcome);
     EXPECT_EQ(text.rfind(L"The table script was stopped: osql was ended", 0), 0u)
         << testing::Narrow(text);
+
+    // A tool that could no longer be waited for: which, the system's reason, the log.
+    outcome.result = ScriptOutcome::Result::WaitFailed;
+    outcome.fallback = ToolRun{};
+    outcome.primary.result = ToolRun::Result::WaitFailed;
+    outcome.primary.error =
+        Error(ErrorNumber(0x8004AA03u), L"SyncShell",
+              L"Failed to wait for child process, error 6: The handle is invalid.");
+    text = WaitFailedReport(outcome);
+    EXPECT_LT(Find(text, L"could no longer wait for sqlcmd"), Find(text, L"osql was not run"));
+    Find(text, L"error 6: The handle is invalid. (Error 0x8004AA03 (SyncShell))");
+    Find(text, L"\nC:\\Temp\\TableScriptResults.log\n");
+    Find(text, L"Notepad was not opened");
 }
 
 TEST(Reports, TheStopQuestionNamesTheToolAndWhatStoppingLeaves) {

@@ -32,15 +32,17 @@ class InstallRunTest : public ::testing::Test {
     }
     InstallOutcome Run() {
         FakeDatabase database(server_);
-        const auto probe = [&] {
-            return abandoned_ ? ProbeOutcome{ProbeOutcome::Result::Abandoned, {}}
-                              : ProbeTables(database, settings_);
-        };
-        const auto runScript = [this] {
-            events_.push_back(L"script run");
-            return script_;
-        };
-        return InstallRun(settings_, probe, prompt_, runScript).Run();
+        InstallSteps steps{[this] { return refusal_; },
+                           [&] {
+                               return abandoned_ ? ProbeOutcome{ProbeOutcome::Result::Abandoned, {}}
+                                                 : ProbeTables(database, settings_);
+                           },
+                           [this] { return stopAsked_; },
+                           [this] {
+                               events_.push_back(L"script run");
+                               return script_;
+                           }};
+        return InstallRun(settings_, std::move(steps), prompt_).Run();
     }
     bool Happened(const std::wstring& event) const {
         return std::find(events_.begin(), events_.end(), event) != events_.end();
@@ -55,7 +57,9 @@ class InstallRunTest : public ::testing::Test {
     FakePrompt prompt_;
     ConnectionSettings settings_{L"SQLHOST", L"QuillDB", L"quillmar", L"8vek3"};
     ScriptOutcome script_;  // the log shown, unless a test says otherwise
+    std::optional<Error> refusal_;
     bool abandoned_ = false;
+    bool stopAsked_ = false;  // by the time the probe was over
     std::vector<std::wstring> events_;
 };
 
@@ -157,6 +161,14 @@ TEST_F(InstallRunTest, AScriptRunThatShowsNoLogOfItsOwnIsReportedAndReturnsToThe
     EXPECT_EQ(report.rfind(L"report The table script was not run: The database is too long.", 0),
               0u);
     EXPECT_EQ(report.find(L"must be installed"), std::wstring::npos) << "no tool was missing";
+
+    // Known before connecting, refused before connecting: no question can come first.
+    events_.clear();
+    server_.tablesExist = true;
+    refusal_ = Error(ErrorNumber(0x80070057u), L"ScriptTools", L"The program folder is too long");
+    EXPECT_EQ(Run(), InstallOutcome::Refused);
+    ASSERT_EQ(events_.size(), 1u) << "something was connected to, asked or run";
+    EXPECT_EQ(events_[0].rfind(L"report The table script was not run: The program folder", 0), 0u);
 }
 
 TEST_F(InstallRunTest, AStoppedToolIsReportedAsStoppedAndReturnsToTheDialog) {
@@ -169,12 +181,34 @@ TEST_F(InstallRunTest, AStoppedToolIsReportedAsStoppedAndReturnsToTheDialog) {
     EXPECT_EQ(report.rfind(L"stopped The table script was stopped: sqlcmd", 0), 0u)
         << testing::Narrow(report);
     EXPECT_NE(report.find(script_.logPath), std::wstring::npos);
+
+    // A tool that could not be waited for was ended as a stop ends it, and is reported as such.
+    events_.clear();
+    script_.result = ScriptOutcome::Result::WaitFailed;
+    script_.primary.result = ToolRun::Result::WaitFailed;
+    script_.primary.error = Error(kErrorWaitFailed, kSyncShellSource, L"error 6: invalid handle");
+    EXPECT_EQ(Run(), InstallOutcome::WaitFailed);
+    EXPECT_EQ(After(L"script run").at(0).rfind(L"report The table script was cut short", 0), 0u);
 }
 
 TEST_F(InstallRunTest, AnAbandonedConnectionAttemptEndsTheRunWithoutAWord) {
     abandoned_ = true;
     EXPECT_EQ(Run(), InstallOutcome::Abandoned);
     EXPECT_EQ(events_, std::vector<std::wstring>{}) << "nothing asked, reported or run";
+
+    // A stop asked for while connecting, seen only once the probe was over: given up all the
+    // same, whatever the probe came to.
+    abandoned_ = false;
+    stopAsked_ = true;
+    for (const bool tablesExist : {false, true}) {
+        server_.tablesExist = tablesExist;
+        events_.clear();
+        EXPECT_EQ(Run(), InstallOutcome::Abandoned);
+        EXPECT_EQ(events_.back(), L"connection release") << "asked, reported or run afterwards";
+    }
+    server_.openFailure = testing::kLoginFailed;
+    EXPECT_EQ(Run(), InstallOutcome::Abandoned);
+    EXPECT_EQ(events_.back(), L"connection release");
 }
 
 TEST_F(InstallRunTest, AConnectionNotOpenEndsTheRunQuietly) {

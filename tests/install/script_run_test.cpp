@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <tuple>
 #include <utility>
 
 #include "process/process_runner.h"
 #include "support/fake_script_tools.h"
 #include "support/fakes.h"
+#include "support/text.h"
 
 namespace vantle {
 namespace {
@@ -160,17 +163,30 @@ TEST_F(ScriptRunTest, RunnerErrorsAreSwallowedAndTheNextStepRuns) {
 }
 
 TEST_F(ScriptRunTest, ARefusedValueRunsNoToolTouchesNoFileAndSaysWhy) {
-    for (const std::wstring& server : {std::wstring(L"a\nb"), std::wstring(9000, L's')}) {
+    const std::wstring longFolder = L"C:\\" + std::wstring(9000, L'f');
+    for (const auto& [server, programFolder, temp, named] :
+         {std::tuple<std::wstring, std::wstring, std::wstring, std::wstring>{
+              L"a\nb", L"C:\\Vantle", L"C:\\Temp", L"The server"},
+          {std::wstring(9000, L's'), L"C:\\Vantle", L"C:\\Temp", L"The server is too long"},
+          {L"S", longFolder, L"C:\\Temp", L"The program folder is too long"},
+          {L"S", L"C:\\Vantle", longFolder, L"The temporary folder is too long"}}) {
         settings_.server = server;
-        files_.files = {kLog};
+        environment_.programFolder = programFolder;
+        environment_.variables[L"TEMP"] = temp;
+        const std::wstring log = ResultLogPath(temp);
+        files_.files = {log};
         files_.log.clear();
-        const ScriptOutcome outcome = Run();
+        ScriptRun script(settings_, environment_, files_, runner_);
+        // Asked before anything else happens, it names the same value the run refuses.
+        const std::optional<Error> refusal = script.Refusal();
+        const ScriptOutcome outcome = script.RunAll();
         EXPECT_EQ(outcome.result, Result::Refused);
         EXPECT_TRUE(runner_.runs.empty());
-        EXPECT_TRUE(announced_.empty());
         EXPECT_TRUE(files_.log.empty()) << "the old log was touched";
-        ASSERT_TRUE(outcome.error.has_value());
-        EXPECT_EQ(outcome.error->Description().rfind(L"The server", 0), 0u);
+        ASSERT_TRUE(outcome.error.has_value() && refusal.has_value());
+        EXPECT_EQ(outcome.error->Description().rfind(named, 0), 0u)
+            << testing::Narrow(outcome.error->Description());
+        EXPECT_EQ(refusal->Description(), outcome.error->Description());
     }
 }
 
@@ -262,6 +278,21 @@ TEST_F(ScriptRunTest, AStoppedToolEndsTheRunWithNoFallbackAndNoNotepad) {
     EXPECT_EQ(outcome.primary.result, ToolRun::Result::Exited);
     EXPECT_EQ(outcome.fallback.result, ToolRun::Result::Stopped);
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql"}));
+
+    // sqlcmd wrote half a log, and then its end could no longer be waited for: the runner has
+    // ended it, and its half log is neither run over by osql nor shown as the result.
+    runner_.runs.clear();
+    runner_.onRun = [this](const ProgramCommand& c) -> std::int32_t {
+        files_.files.insert(kLog);
+        if (c.commandLine.find(L"/c sqlcmd ") != std::wstring::npos)
+            throw Error(kErrorWaitFailed, kSyncShellSource, L"error 6: invalid handle");
+        return 0;
+    };
+    outcome = Run();
+    EXPECT_EQ(outcome.result, Result::WaitFailed);
+    EXPECT_EQ(outcome.primary.result, ToolRun::Result::WaitFailed);
+    EXPECT_EQ(outcome.primary.error->Description(), L"error 6: invalid handle");
+    EXPECT_EQ(Programs(), std::vector<std::wstring>{L"sqlcmd"});
 }
 
 TEST_F(ScriptRunTest, OnlyTheToolsEndWithTheProgramNotepadOutlivesIt) {

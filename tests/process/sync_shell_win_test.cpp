@@ -285,7 +285,9 @@ TEST(SyncShellStop, AStopRequestOrAFailedWaitEndsTheProgramAndWhatItStarted) {
         ShellModule::SyncShell(waited.Through(L"", true), kWindowHidden, waitFails);
         ADD_FAILURE() << "a failed wait was taken for the program's end";
     } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), ERROR_INVALID_HANDLE);
+        // The runner's own failure, never to be taken for a program that could not start.
+        EXPECT_EQ(error.Number(), kErrorWaitFailed);
+        EXPECT_EQ(error.Description().rfind(L"Failed to wait for child process, error 6: ", 0), 0u);
     }
     EXPECT_EQ(StillOpen(waitFails), 0) << "a handle was left open";
     EXPECT_TRUE(waited.Gone()) << "the program ran on";
