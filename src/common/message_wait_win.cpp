@@ -21,13 +21,14 @@ bool TakesInput(HWND window) {
 }
 
 void DeliverInput(MSG& message) {
+    const HWND top = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (!TakesInput(top)) return;
+    // Asked before the window addressed is looked at: the top-level window may take a key as
+    // its own whatever control it was typed into, a disabled one included.
+    if (SendMessageW(top, InputHeldQuery(), 0, reinterpret_cast<LPARAM>(&message)) != 0) return;
     if (!TakesInput(message.hwnd)) return;
-    const HWND top = GetAncestor(message.hwnd, GA_ROOT);
-    if (top != nullptr &&
-        SendMessageW(top, InputHeldQuery(), 0, reinterpret_cast<LPARAM>(&message)) != 0)
-        return;
     // Esc, Tab and the buttons' keys, as the dialog's own message loop has them.
-    if (top != nullptr && IsDialogMessageW(top, &message)) return;
+    if (IsDialogMessageW(top, &message)) return;
     TranslateMessage(&message);
     DispatchMessageW(&message);
 }

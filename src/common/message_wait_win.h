@@ -20,9 +20,11 @@ enum class WaitResult {
 // then and later.
 WaitResult WaitKeepingWindowsAlive(HANDLE object, HANDLE interrupt = nullptr);
 
-// The message WaitKeepingWindowsAlive sends a top-level window before handing it, or a window
-// inside it, a keystroke or a click (lParam: the MSG). A nonzero answer drops that input: a
-// window can refuse input without being disabled, which would show. DefWindowProc answers 0.
+// The message WaitKeepingWindowsAlive sends an enabled top-level window before handing it, or a
+// window inside it, a keystroke or a click (lParam: the MSG), whether the window addressed takes
+// input or not. A nonzero answer drops that input: a window can refuse input without being
+// disabled, which would show, and can act on a key itself (by posting it again to a window that
+// takes it). DefWindowProc answers 0.
 UINT InputHeldQuery();
 
 // Drops the keyboard and mouse input queued for this thread.

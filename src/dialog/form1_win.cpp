@@ -67,6 +67,13 @@ LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lPara
     return result;
 }
 
+// Esc (Cancel), Alt+F4 (the close box) and Alt+Space (the system menu, with its Close).
+bool IsWayOut(const MSG& input) {
+    if (input.message == WM_KEYDOWN) return input.wParam == VK_ESCAPE;
+    if (input.message == WM_SYSKEYDOWN) return input.wParam == VK_F4 || input.wParam == VK_SPACE;
+    return false;
+}
+
 }  // namespace
 
 Form1::Form1(HINSTANCE instance, const ProfileReader& profiles, const Environment& environment,
@@ -289,8 +296,12 @@ void Form1::EndBusy() {
 bool Form1::HoldsInput(const MSG& input) {
     // Greyed or not yet, the fields and OK take nothing while busy.
     const HWND window = window_.Get();
-    if (input.hwnd != window && input.hwnd != Control(kIdCancel) && IsChild(window, input.hwnd))
+    if (input.hwnd != window && input.hwnd != Control(kIdCancel) && IsChild(window, input.hwnd)) {
+        // Except the operator's ways out, whatever the focus was when they were typed (a field
+        // greyed since, say): the dialog takes them as its own.
+        if (IsWayOut(input)) PostMessageW(window, input.message, input.wParam, input.lParam);
         return true;
+    }
     // The dialog manager would take the focus to the first field, not greyed yet; Cancel is
     // the one stop left, as it is once they are.
     if (!busyShown_ && input.message == WM_KEYDOWN && input.wParam == VK_TAB) {
@@ -381,6 +392,12 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(wParam) == WA_INACTIVE) {
                 const HWND focus = GetFocus();
                 if (focus != nullptr && IsChild(window, focus)) focusOnDeactivate_ = focus;
+            } else if (busy_) {
+                // Not greyed yet, a field or OK would be given every key, and take none: Esc
+                // would do nothing. Cancel keeps the focus it was given (a Tab).
+                const HWND cancel = Control(kIdCancel);
+                SetFocus(focusOnDeactivate_ == cancel ? cancel : window);
+                return 0;
             } else if (focusOnDeactivate_ != nullptr && IsChild(window, focusOnDeactivate_) &&
                        IsWindowEnabled(focusOnDeactivate_)) {
                 // A control disabled since (busy) is left alone: holding the focus, it would

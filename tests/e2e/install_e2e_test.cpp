@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <functional>
 #include <optional>
 
 #include "common/app_identity.h"
@@ -440,6 +441,55 @@ TEST_F(InstallTest, ASlowLoginKeepsTheDialogAliveTakesNoInputAndNamesTheStep) {
     ExpectDialogUnchanged();
     const auto calls = ProviderCalls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), 1) << "a second run";
+
+    // Esc, Alt+F4 and the system menu's Close give the attempt up, typed into a field that was
+    // greyed as they came.
+    const HWND password = Field(kIdPassword);
+    const std::vector<std::function<void()>> waysOut{
+        [&] { PostMessageW(password, WM_KEYDOWN, VK_ESCAPE, 0x00010001); },
+        [&] { PostMessageW(password, WM_SYSKEYDOWN, VK_F4, 0x203E0001); },
+        [&] {
+            PostMessageW(password, WM_SYSKEYDOWN, VK_SPACE, 0x20390001);
+            ASSERT_TRUE(testing::WaitUntil(
+                [] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)) != FALSE; }, 5s))
+                << "no system menu";
+            PostMessageW(form_, WM_KEYDOWN, 'C', 0x002E0001);  // its Close
+        }};
+    for (const auto& wayOut : waysOut) {
+        PressOk();
+        ASSERT_TRUE(testing::WaitUntil(
+            [&] { return WindowText(form_) == ConnectingCaption(server); }, 10s));
+        wayOut();
+        EXPECT_TRUE(testing::WaitUntil([&] { return WindowText(form_) == kCaption; }, 2s));
+    }
+
+    // Brought to the front again before the look shows (Alt+Tab, a click, a second copy): the
+    // focus goes to the dialog, never back to the control it had, and a typed Esc is Cancel.
+    const UniqueWindow elsewhere(CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50,
+                                                 50, nullptr, nullptr, nullptr, nullptr));
+    const auto toFront = [](HWND window) {
+        SetForegroundWindow(window);
+        ASSERT_TRUE(testing::WaitUntil([&] { return GetForegroundWindow() == window; }, 5s));
+    };
+    toFront(elsewhere.Get());
+    toFront(form_);
+    PressOk();
+    ASSERT_TRUE(testing::WaitUntil([&] { return FocusIn(form_) == form_; }, 10s)) << "not busy";
+    toFront(elsewhere.Get());
+    toFront(form_);
+    SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);  // activated by now
+    const HWND focus = FocusIn(form_);
+    EXPECT_TRUE(focus == form_ || focus == Field(kIdCancel)) << GetDlgCtrlID(focus);
+    TypeKey(VK_ESCAPE);
+    // Given up, this attempt and every one before it end unseen.
+    ASSERT_TRUE(testing::WaitUntil(
+        [&] {
+            const auto all = ProviderCalls();
+            return std::count(all.begin(), all.end(), L"release session") == 5;
+        },
+        30s));
+    EXPECT_EQ(WaitForBox(kRerunTitle, 2s), nullptr) << "an attempt given up asked";
+    ExpectDialogUnchanged();
 }
 
 TEST_F(InstallTest, SlowToolsKeepTheDialogAliveTakeNoInputAndNameEachTool) {

@@ -169,10 +169,35 @@ void PokeAtTheDisabledControls(HWND form) {
     PostMessageW(server, WM_KEYDOWN, VK_RETURN, 0x001C0001);
     PostMessageW(server, WM_CHAR, L'\r', 0x001C0001);
     PostMessageW(server, WM_CHAR, L'Z', 0x002C0001);
-    PostMessageW(GetDlgItem(form, kIdPassword), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     PostMessageW(ok, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     PostMessageW(ok, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     PostMessageW(ok, BM_CLICK, 0, 0);
+}
+
+void ClickWithTheMouse(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    INPUT click[2]{};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+}
+
+void TypeKey(WORD key) {
+    INPUT keystroke[2]{};
+    keystroke[0].type = keystroke[1].type = INPUT_KEYBOARD;
+    keystroke[0].ki.wVk = keystroke[1].ki.wVk = key;
+    keystroke[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keystroke, sizeof(INPUT));
+}
+
+HWND FocusIn(HWND window) {
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui);
+    return gui.hwndFocus;
 }
 
 bool ProcessGone(unsigned long processId) {

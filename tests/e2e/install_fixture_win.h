@@ -116,9 +116,16 @@ struct BusyWatch {
 BusyWatch WatchWhileBusy(HWND form, const testing::ChildProcess& process,
                          const std::function<bool()>& done, std::chrono::seconds limit = 60s);
 
-// What an operator might do to a busy dialog that must change nothing: Enter, Escape and
-// typing in the fields, clicking OK with the mouse and by message, greyed or not yet.
+// What an operator might do to a busy dialog that must change nothing: Enter and typing in the
+// fields, clicking OK with the mouse and by message, greyed or not yet.
 void PokeAtTheDisabledControls(HWND form);
+
+// Real input, as the operator's mouse and keyboard give it, to whatever window is under the
+// pointer or has the focus (SendInput).
+void ClickWithTheMouse(HWND window);
+void TypeKey(WORD key);
+// The window with the keyboard focus in `window`'s thread.
+HWND FocusIn(HWND window);
 
 // The processes a stand-in tool recorded, itself and the cmd.exe that started it, are gone.
 bool ProcessGone(unsigned long processId);
