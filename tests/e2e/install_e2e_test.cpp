@@ -459,6 +459,9 @@ TEST_F(InstallTest, ASlowLoginKeepsTheDialogAliveTakesNoInputAndNamesTheStep) {
         PressOk();
         ASSERT_TRUE(testing::WaitUntil(
             [&] { return WindowText(form_) == ConnectingCaption(server); }, 10s));
+        // The look again in full, not only the caption: it was shown in this sitting before.
+        for (const int id : {kIdServer, kIdDatabase, kIdUser, kIdPassword, kIdOk})
+            EXPECT_FALSE(IsWindowEnabled(Field(id))) << "control " << id << " live";
         wayOut();
         EXPECT_TRUE(testing::WaitUntil([&] { return WindowText(form_) == kCaption; }, 2s));
     }
