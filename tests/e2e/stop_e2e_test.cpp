@@ -194,10 +194,14 @@ TEST_F(StopTest, CancelWhileConnectingGivesTheDialogBackAtOnceAndTheAttemptIsNev
     EXPECT_EQ(WaitForReport(2s), nullptr) << "a late report of an abandoned attempt";
     ExpectDialogUnchanged();
 
-    // OK starts a fresh attempt, whose own failure is reported, once.
+    // OK starts a fresh attempt, whose own failure is reported, once, over a dialog no longer
+    // busy.
     PressOk();
     const HWND report = WaitForReport(30s);
     ASSERT_NE(report, nullptr);
+    EXPECT_EQ(WindowText(form_), kCaption);
+    for (const int id : {kIdServer, kIdDatabase, kIdUser, kIdPassword, kIdOk})
+        EXPECT_TRUE(IsWindowEnabled(Field(id))) << "control " << id << " greyed";
     EXPECT_NE(ReadMessageBox(report).text.find(L"Login failed for user 'quillmar'."),
               std::wstring::npos);
     Answer(report, IDOK);
