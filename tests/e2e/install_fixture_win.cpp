@@ -185,14 +185,6 @@ void ClickWithTheMouse(HWND window) {
     SendInput(2, click, sizeof(INPUT));
 }
 
-void TypeKey(WORD key) {
-    INPUT keystroke[2]{};
-    keystroke[0].type = keystroke[1].type = INPUT_KEYBOARD;
-    keystroke[0].ki.wVk = keystroke[1].ki.wVk = key;
-    keystroke[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keystroke, sizeof(INPUT));
-}
-
 HWND FocusIn(HWND window) {
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;

@@ -120,10 +120,8 @@ BusyWatch WatchWhileBusy(HWND form, const testing::ChildProcess& process,
 // fields, clicking OK with the mouse and by message, greyed or not yet.
 void PokeAtTheDisabledControls(HWND form);
 
-// Real input, as the operator's mouse and keyboard give it, to whatever window is under the
-// pointer or has the focus (SendInput).
+// A real click (SendInput), as the operator's mouse gives it, in the middle of `window`.
 void ClickWithTheMouse(HWND window);
-void TypeKey(WORD key);
 // The window with the keyboard focus in `window`'s thread.
 HWND FocusIn(HWND window);
 
