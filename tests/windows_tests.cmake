@@ -36,7 +36,10 @@ add_executable(vantle_win_tests
   profile/ini_read_win_test.cpp
   support/start_retries_win_test.cpp
 )
-target_link_libraries(vantle_win_tests PRIVATE vantle_win_test_support gtest_main)
+target_link_libraries(vantle_win_tests PRIVATE vantle_win_test_support gtest_main version)
+# What the version resource test expects the exe to carry.
+target_compile_definitions(vantle_win_tests PRIVATE
+                           "VANTLE_PROJECT_VERSION=L\"${PROJECT_VERSION}\"")
 add_test(NAME windows COMMAND vantle_win_tests)
 
 # For the DLL search tests: a probe that loads a DLL by name in a process of its own, and a DLL

@@ -1,5 +1,6 @@
-// Where the program's DLLs come from: the ones it imports, which the loader finds before any
-// code of the program runs, and the ones loaded by name later on.
+// What the program's file says of itself (its version), and where its DLLs come from: the ones
+// it imports, which the loader finds before any code of the program runs, and the ones loaded by
+// name later on.
 #include "common/dll_search_win.h"
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <cstring>
 #include <cctype>
+#include <cwchar>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -113,6 +115,57 @@ TEST(DllImports, VantleSetupImportsOnlyDllsWindowsAlwaysTakesFromItsSystemFolder
         << "the import table was not read";
     for (const std::string& name : exe.imports)
         EXPECT_TRUE(known.count(name)) << name << " is not taken from the system folder";
+}
+
+// CMake's project version (VANTLE_PROJECT_VERSION) is the only place the version is written; what
+// an administrator reads in the file's properties, and what the manifest names, come from it.
+TEST(VersionResource, VantleSetupCarriesTheProjectVersionInItsResourceAndManifest) {
+    std::wstring expected = VANTLE_PROJECT_VERSION;  // Windows shows four parts, 0 for the missing
+    while (std::count(expected.begin(), expected.end(), L'.') < 3) expected += L".0";
+    const std::wstring exe = (BinFolder() / L"VantleSetup.exe").wstring();
+
+    std::vector<char> info(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
+    ASSERT_FALSE(info.empty()) << "no version resource";
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    const auto query = [&](const std::wstring& path) -> void* {
+        void* value = nullptr;
+        UINT length = 0;
+        return VerQueryValueW(info.data(), path.c_str(), &value, &length) && length ? value
+                                                                                    : nullptr;
+    };
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query(L"\\"));
+    ASSERT_NE(fixed, nullptr);
+    const auto dotted = [](DWORD ms, DWORD ls) {
+        return std::to_wstring(HIWORD(ms)) + L'.' + std::to_wstring(LOWORD(ms)) + L'.' +
+               std::to_wstring(HIWORD(ls)) + L'.' + std::to_wstring(LOWORD(ls));
+    };
+    EXPECT_EQ(dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS), expected);
+    EXPECT_EQ(dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS), expected);
+    // The strings Explorer shows, in the language the resource names first.
+    const auto* language = static_cast<const WORD*>(query(L"\\VarFileInfo\\Translation"));
+    ASSERT_NE(language, nullptr);
+    wchar_t block[32];
+    swprintf(block, 32, L"\\StringFileInfo\\%04x%04x\\", language[0], language[1]);
+    for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
+        const auto* text = static_cast<const wchar_t*>(query(block + std::wstring(name)));
+        EXPECT_EQ(text ? std::wstring(text) : L"(none)", expected) << name;
+    }
+
+    const HMODULE image = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    const HRSRC resource = FindResourceW(image, MAKEINTRESOURCEW(1), RT_MANIFEST);
+    ASSERT_NE(resource, nullptr) << "no manifest";
+    const std::string manifest(
+        static_cast<const char*>(LockResource(LoadResource(image, resource))),
+        SizeofResource(image, resource));
+    FreeLibrary(image);
+    const std::size_t identity = manifest.find(R"(name="Vantle.VantleSetup")");
+    ASSERT_NE(identity, std::string::npos) << manifest;
+    const std::size_t end = manifest.find('>', identity);
+    EXPECT_NE(manifest.substr(identity, end - identity)
+                  .find(R"(version=")" + testing::ToUtf8Text(expected) + '"'),
+              std::string::npos)
+        << manifest.substr(identity, end - identity);
 }
 
 // Runs the probe from `programFolder` with `currentFolder` as its current folder and returns
