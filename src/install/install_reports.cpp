@@ -45,6 +45,15 @@ std::wstring WithSource(const Error& error) {
     return text;
 }
 
+// What a tool ended half-way left behind, and how to go on, whoever or whatever ended it.
+std::wstring WhatTheEndedToolLeft(const std::wstring& logPath) {
+    return L"\n\nWhat it had already run stays in the database. What it wrote so far is kept "
+           L"in the result log\n" +
+           logPath +
+           L"\n\nNotepad was not opened. Press OK to run the setup again; the log is then "
+           L"replaced.";
+}
+
 std::wstring DescribeTool(const wchar_t* name, const ToolRun& run) {
     std::wstring text = std::wstring(L"- ") + name + L": ";
     switch (run.result) {
@@ -147,12 +156,7 @@ std::wstring StoppedReport(const ScriptOutcome& outcome) {
     std::wstring text =
         L"The table script was stopped: " + tool + L" was ended before it had finished";
     text += fallback ? L" (sqlcmd had left no log)." : L", and osql was not run.";
-    return text +
-           L"\n\nWhat it had already run stays in the database. What it wrote so far "
-           L"is kept in the result log\n" +
-           outcome.logPath +
-           L"\n\nNotepad was not opened. Press OK to run the setup again; the log is then "
-           L"replaced.";
+    return text + WhatTheEndedToolLeft(outcome.logPath);
 }
 
 std::wstring WaitFailedReport(const ScriptOutcome& outcome) {
@@ -162,12 +166,7 @@ std::wstring WaitFailedReport(const ScriptOutcome& outcome) {
     return L"The table script was cut short: this program could no longer wait for " + tool +
            L" to end, so it ended " + tool + L" and everything it had started" +
            (fallback ? L"." : L", and osql was not run.") + L"\n\n" + Described(*run.error) +
-           L" (" + WithSource(*run.error) +
-           L")\n\nWhat it had already run stays in the database. What it wrote so far is kept "
-           L"in the result log\n" +
-           outcome.logPath +
-           L"\n\nNotepad was not opened. Press OK to run the setup again; the log is then "
-           L"replaced.";
+           L" (" + WithSource(*run.error) + L")" + WhatTheEndedToolLeft(outcome.logPath);
 }
 
 }  // namespace vantle
