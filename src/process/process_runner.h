@@ -29,6 +29,19 @@ inline constexpr const wchar_t* kWaitFailure = L"Failed to wait for child proces
 inline constexpr std::int32_t kErrorStopped = ErrorNumber(0x800704C7u);  // ERROR_CANCELLED
 inline constexpr const wchar_t* kStoppedDescription = L"Stopped by the operator";
 
+// Ends the description of a stop or a failed wait when the program had to be ended without a
+// job of its own (none could be had: Windows 7 inside a job that allows no breakaway), with
+// whatever the processes' parent links still showed it had started: what left the tree (a
+// program whose parent had ended first) may run on.
+inline constexpr const wchar_t* kEndedByParentLinks =
+    L" (not in a job of this program's: ended with the programs found started from it)";
+inline bool EndedByParentLinks(const Error& error) {
+    const std::wstring& text = error.Description();
+    const std::wstring note = kEndedByParentLinks;
+    return text.size() >= note.size() &&
+           text.compare(text.size() - note.size(), note.size(), note) == 0;
+}
+
 // Show states in the platform's numbering.
 inline constexpr std::int32_t kWindowHidden = 0;
 

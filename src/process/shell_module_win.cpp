@@ -1,5 +1,9 @@
 #include "process/shell_module_win.h"
 
+#include <tlhelp32.h>
+
+#include <vector>
+
 #include "common/environment_block.h"
 #include "common/message_wait_win.h"
 
@@ -19,6 +23,51 @@ UniqueHandle CreateEndingJob() {
     return job;
 }
 
+constexpr UINT kStoppedExitCode = ERROR_CANCELLED;
+
+FILETIME CreationTime(HANDLE process) {
+    FILETIME created{}, exited, kernel, user;
+    GetProcessTimes(process, &created, &exited, &kernel, &user);
+    return created;
+}
+
+// Ends a process and what the processes' parent links show it started. A link names the
+// process that started this one, which may since have ended and its identifier been taken by
+// another: a child is only one started after its parent. Parents are ended first, so that none
+// starts anything more while its children are ended.
+void EndTree(DWORD rootId) {
+    std::vector<PROCESSENTRY32W> processes;
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot ? Process32FirstW(snapshot.Get(), &entry) : FALSE; more != FALSE;
+         more = Process32NextW(snapshot.Get(), &entry))
+        processes.push_back(entry);
+    struct Found {
+        DWORD id;
+        FILETIME created;
+    };
+    std::vector<Found> tree{{rootId, {}}};
+    constexpr DWORD kAccess = PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION;
+    for (size_t parent = 0; parent < tree.size(); ++parent) {
+        const UniqueHandle ending(OpenProcess(kAccess, FALSE, tree[parent].id));
+        if (!ending) continue;
+        if (parent == 0) tree[0].created = CreationTime(ending.Get());
+        TerminateProcess(ending.Get(), kStoppedExitCode);
+        for (const PROCESSENTRY32W& candidate : processes) {
+            if (candidate.th32ParentProcessID != tree[parent].id ||
+                candidate.th32ProcessID == tree[parent].id)
+                continue;
+            const UniqueHandle child(
+                OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, candidate.th32ProcessID));
+            if (!child) continue;
+            const FILETIME created = CreationTime(child.Get());
+            if (CompareFileTime(&created, &tree[parent].created) >= 0)
+                tree.push_back({candidate.th32ProcessID, created});
+        }
+    }
+}
+
 }  // namespace
 
 ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
@@ -27,8 +76,6 @@ ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(windowStyle);
-    PROCESS_INFORMATION info{};
-    std::wstring line = command.commandLine;  // CreateProcessW may write to its command line
     // The child's own block: this program's environment with the overrides, so that a value
     // meant for one child never enters this program's environment or any other child's.
     std::wstring environment;
@@ -37,6 +84,24 @@ ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
         environment = BuildEnvironmentBlock(SplitEnvironmentBlock(current), command.environment);
         FreeEnvironmentStringsW(current);
     }
+    PROCESS_INFORMATION info{};
+    const auto create = [&](DWORD flags) {
+        std::wstring line = command.commandLine;  // CreateProcessW may write to its command line
+        info = {};
+        return CreateProcessW(
+                   command.application.empty() ? nullptr : command.application.c_str(), line.data(),
+                   nullptr, nullptr, FALSE, flags,
+                   environment.empty() ? nullptr : environment.data(),
+                   command.currentFolder.empty() ? nullptr : command.currentFolder.c_str(),
+                   &startup, &info) != FALSE;
+    };
+    // Started suspended, nothing of it has run yet: it may be thrown away and started again.
+    const auto discard = [&] {
+        TerminateProcess(info.hProcess, ERROR_CANCELLED);
+        WaitForSingleObject(info.hProcess, INFINITE);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    };
     Started started;
     DWORD flags = CREATE_UNICODE_ENVIRONMENT;
     if (command.endsWithThisProgram) {
@@ -44,23 +109,28 @@ ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
         // Suspended until it is in the job, so that nothing it starts can escape it.
         if (started.job) flags |= CREATE_SUSPENDED;
     }
-    if (!CreateProcessW(command.application.empty() ? nullptr : command.application.c_str(),
-                        line.data(), nullptr, nullptr, FALSE, flags,
-                        environment.empty() ? nullptr : environment.data(),
-                        command.currentFolder.empty() ? nullptr : command.currentFolder.c_str(),
-                        &startup, &info)) {
+    bool created = create(flags);
+    if (created && started.job && !AssignProcessToJobObject(started.job.Get(), info.hProcess)) {
+        // Before Windows 8 a process already in a job (the one this program was started in)
+        // cannot join another. Started again with leave to break away from that job, it can, if
+        // that job allows it; otherwise it runs as it would have without a job of ours, and
+        // ending it takes the processes' parent links.
+        discard();
+        created = create(flags | CREATE_BREAKAWAY_FROM_JOB);
+        if (!created || !AssignProcessToJobObject(started.job.Get(), info.hProcess)) {
+            if (created) discard();
+            started.job.Reset();
+            created = create(flags);
+        }
+    }
+    if (!created) {
         const DWORD error = GetLastError();
         throw Error(static_cast<std::int32_t>(error), kSyncShellSource, SystemMessage(error));
     }
     const UniqueHandle thread(info.hThread);
     started.processId = info.dwProcessId;
     started.keepAlive.Reset(info.hProcess);
-    if ((flags & CREATE_SUSPENDED) != 0) {
-        // Before Windows 8 a process already in a job that allows no breakaway cannot join
-        // another: it then runs as it would have without one, and a stop ends it alone.
-        if (!AssignProcessToJobObject(started.job.Get(), info.hProcess)) started.job.Reset();
-        ResumeThread(thread.Get());
-    }
+    if ((flags & CREATE_SUSPENDED) != 0) ResumeThread(thread.Get());
     return started;
 }
 
@@ -84,12 +154,8 @@ bool ProcessPlatform::Wait(HANDLE process, HANDLE stop) {
 }
 
 void ProcessPlatform::End(HANDLE job, HANDLE process) {
-    constexpr UINT kStoppedExitCode = ERROR_CANCELLED;
-    if (job == nullptr || !TerminateJobObject(job, kStoppedExitCode)) {
-        // The waiting handle may only wait and query; ending takes a handle of its own.
-        const UniqueHandle ending(OpenProcess(PROCESS_TERMINATE, FALSE, GetProcessId(process)));
-        if (ending) TerminateProcess(ending.Get(), kStoppedExitCode);
-    }
+    if (job == nullptr || !TerminateJobObject(job, kStoppedExitCode))
+        EndTree(GetProcessId(process));
     WaitForSingleObject(process, INFINITE);
 }
 
@@ -131,13 +197,19 @@ std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
     } catch (const Error& error) {
         // Whatever comes next (the fallback tool) must not run beside this one. Raised as the
         // runner's own failure, so that no caller takes it for a program that never started.
-        if (command.endsWithThisProgram) platform.End(started.job.Get(), process.Get());
-        throw Error(kErrorWaitFailed, kSyncShellSource,
-                    kWaitFailure + std::to_wstring(error.Number()) + L": " + error.Description());
+        std::wstring description =
+            kWaitFailure + std::to_wstring(error.Number()) + L": " + error.Description();
+        if (command.endsWithThisProgram) {
+            platform.End(started.job.Get(), process.Get());
+            if (!started.job) description += kEndedByParentLinks;
+        }
+        throw Error(kErrorWaitFailed, kSyncShellSource, description);
     }
     if (!ended) {
         platform.End(started.job.Get(), process.Get());
-        throw Error(kErrorStopped, kSyncShellSource, kStoppedDescription);
+        throw Error(kErrorStopped, kSyncShellSource,
+                    started.job ? std::wstring(kStoppedDescription)
+                                : kStoppedDescription + std::wstring(kEndedByParentLinks));
     }
 
     DWORD exitCode = 0;

@@ -33,7 +33,8 @@ class ProcessPlatform {
     // True once the process has ended; false when `stop` (if given) was signalled first. Raises
     // Error with the system's number when the wait itself fails.
     virtual bool Wait(HANDLE process, HANDLE stop);
-    // Ends the job's processes (without a job, the process alone) and waits until it has gone.
+    // Ends the job's processes (without a job, the process and what its parent links show it
+    // started) and waits until the process has gone.
     virtual void End(HANDLE job, HANDLE process);
     virtual bool GetExitCode(HANDLE process, DWORD* exitCode);
     virtual DWORD LastError();
@@ -49,7 +50,8 @@ namespace ShellModule {
 std::int32_t SyncShell(const std::wstring& commandLine, std::int32_t windowStyle);
 // The same for a prepared command. When `stop` is signalled while the process runs, it is
 // ended with everything it started, and kErrorStopped is raised. When the wait itself fails, a
-// command that ends with this program is ended the same way, and the failure raised.
+// command that ends with this program is ended the same way, and the failure raised. Either
+// description ends in kEndedByParentLinks when no job could be had for the process.
 std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
                        ProcessPlatform& platform = ProcessPlatform::Real(), HANDLE stop = nullptr);
 

@@ -76,10 +76,13 @@ struct ProcessHandle {
 class FailingPlatform : public ProcessPlatform {
   public:
     bool noProcessId = false, openFails = false, exitCodeFails = false;
+    bool noJob = false;               // started as where no job can be had (Windows 7, in a job)
     HANDLE waitFailsAfter = nullptr;  // once this is signalled, the real wait fails
     std::vector<ProcessHandle> handedOut;
     Started Start(const ProgramCommand& command, std::int32_t windowStyle) override {
-        Started started = ProcessPlatform::Start(command, windowStyle);
+        ProgramCommand jobless = command;
+        jobless.endsWithThisProgram = jobless.endsWithThisProgram && !noJob;
+        Started started = ProcessPlatform::Start(jobless, windowStyle);
         handedOut.push_back({started.keepAlive.Get(), started.processId});
         if (noProcessId) started.processId = 0;
         return started;
@@ -257,25 +260,32 @@ struct HeldChild {
 };
 
 TEST(SyncShellStop, AStopRequestOrAFailedWaitEndsTheProgramAndWhatItStarted) {
-    const HeldChild held;
-    const UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    std::thread operatorSaysStop([&] {
-        if (WaitForSingleObject(held.started.Get(), 30000) == WAIT_OBJECT_0) SetEvent(stop.Get());
-    });
-    FailingPlatform platform;
-    const auto started = std::chrono::steady_clock::now();
-    try {
-        ShellModule::SyncShell(held.Through(L"", true), kWindowHidden, platform, stop.Get());
-        ADD_FAILURE() << "the run was not stopped";
-    } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), kErrorStopped);
-        EXPECT_EQ(error.Source(), L"SyncShell");
+    // With its job, or where none could be had, by the processes' parent links, as it says.
+    for (const bool noJob : {false, true}) {
+        SCOPED_TRACE(noJob ? "no job" : "job");
+        const HeldChild held;
+        const UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        std::thread operatorSaysStop([&] {
+            if (WaitForSingleObject(held.started.Get(), 30000) == WAIT_OBJECT_0)
+                SetEvent(stop.Get());
+        });
+        FailingPlatform platform;
+        platform.noJob = noJob;
+        const auto started = std::chrono::steady_clock::now();
+        try {
+            ShellModule::SyncShell(held.Through(L"", true), kWindowHidden, platform, stop.Get());
+            ADD_FAILURE() << "the run was not stopped";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.Number(), kErrorStopped);
+            EXPECT_EQ(error.Source(), L"SyncShell");
+            EXPECT_EQ(EndedByParentLinks(error), noJob);
+        }
+        EXPECT_EQ(StillOpen(platform), 0) << "a handle was left open";
+        operatorSaysStop.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+        EXPECT_TRUE(held.Gone()) << "cmd.exe's child ran on";
+        held.Release();
     }
-    EXPECT_EQ(StillOpen(platform), 0) << "a handle was left open";
-    operatorSaysStop.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
-    EXPECT_TRUE(held.Gone()) << "cmd.exe's child ran on";
-    held.Release();
 
     // A wait that fails is no end: the run is ended the same way and the failure raised.
     const HeldChild waited;
