@@ -27,17 +27,24 @@ class RunBusy {
   public:
     explicit RunBusy(Form1& form) : form_(form) {}
     void Step(Form1::BusyStep step) {
+        caption_ = step.caption;
         if (busy_) {
             busy_->Next(std::move(step));
         } else {
             busy_.emplace(form_, std::move(step));
         }
     }
+    // Between two steps, once a tool has ended: still busy under the same caption, but nothing
+    // runs that a question could name, so a way out stops the run at once.
+    void Between() {
+        if (busy_) busy_->Next({caption_, {}, {}});
+    }
     void End() { busy_.reset(); }
 
   private:
     Form1& form_;
     std::optional<Form1::Busy> busy_;
+    std::wstring caption_;
 };
 
 // The run's questions and reports are the operator's to answer: the dialog is no longer busy
@@ -105,12 +112,16 @@ void RunSetupApp(HINSTANCE instance, Database& database) {
         };
         ShellProcessRunner runner(form.StopRequest());
         ScriptRun script(settings, environment, files, runner,
-                         [&](ScriptTool tool) { busy.Step(step(tool)); });
+                         {[&](ScriptTool tool) { busy.Step(step(tool)); },
+                          [&] {
+                              busy.Between();
+                              return form.StopAsked();
+                          }});
         InstallSteps steps{
             [&] { return script.Refusal(); },
             [&] { return ProbeUnlessGivenUp(form, busy, database, settings); },
-            // Still the probe's own request: no step since has begun and reset it.
-            [&] { return WaitForSingleObject(form.StopRequest(), 0) == WAIT_OBJECT_0; },
+            // Still in the connecting step, where a way out gives the attempt up unasked.
+            [&] { return form.StopAsked(); },
             [&] {
                 busy.Step(step(ScriptTool::Primary));
                 return script.RunAll();

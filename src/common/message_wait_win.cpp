@@ -51,6 +51,36 @@ void DiscardPendingInput() {
     }
 }
 
+namespace {
+
+// Everything queued for this thread now, delivered as WaitKeepingWindowsAlive delivers it,
+// including what the windows post again meanwhile (a key taken as the dialog's own).
+void DeliverQueued(bool& quit, int& quitCode) {
+    MSG message;
+    // PeekMessage also delivers the messages other threads send (WM_NULL and the like).
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quit = true;  // not ours to act on here: handed back once the wait is over
+            quitCode = static_cast<int>(message.wParam);
+            continue;
+        }
+        if (IsUserInput(message.message)) {
+            DeliverInput(message);
+            continue;
+        }
+        DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+void DeliverQueuedMessages() {
+    bool quit = false;
+    int quitCode = 0;
+    DeliverQueued(quit, quitCode);
+    if (quit) PostQuitMessage(quitCode);
+}
+
 WaitResult WaitKeepingWindowsAlive(HANDLE object, HANDLE interrupt) {
     const HANDLE handles[] = {object, interrupt};
     const DWORD count = interrupt != nullptr ? 2 : 1;
@@ -59,8 +89,9 @@ WaitResult WaitKeepingWindowsAlive(HANDLE object, HANDLE interrupt) {
     WaitResult result = WaitResult::Failed;
     for (;;) {
         // MWMO_INPUTAVAILABLE: also wake for messages that were already queued when the wait
-        // began, not only for new ones. With both signalled, the lower index is reported:
-        // an object that is done wins over an interrupt that came too late.
+        // began, not only for new ones. With both signalled, or with input still queued, the
+        // lower index is reported: the object's end is seen first, and what was typed as it
+        // ended is for the caller to read (DeliverQueuedMessages) before acting on it.
         const DWORD woken =
             MsgWaitForMultipleObjectsEx(count, handles, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) {
@@ -72,20 +103,7 @@ WaitResult WaitKeepingWindowsAlive(HANDLE object, HANDLE interrupt) {
             break;
         }
         if (woken != WAIT_OBJECT_0 + count) break;  // the wait failed
-        MSG message;
-        // PeekMessage also delivers the messages other threads send (WM_NULL and the like).
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                quit = true;  // not ours to act on here: handed back once the wait is over
-                quitCode = static_cast<int>(message.wParam);
-                continue;
-            }
-            if (IsUserInput(message.message)) {
-                DeliverInput(message);
-                continue;
-            }
-            DispatchMessageW(&message);
-        }
+        DeliverQueued(quit, quitCode);
     }
     if (quit) PostQuitMessage(quitCode);
     return result;

@@ -82,7 +82,7 @@ Form1::Form1(HINSTANCE instance, const ProfileReader& profiles, const Environmen
       profiles_(profiles),
       environment_(environment),
       okAction_(std::move(okAction)),
-      // Manual-reset: a stop asked for stays asked until the next step begins.
+      // Manual-reset: a stop asked for stays asked until OK starts the next run.
       stopRequest_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 void Form1::Run() {
@@ -221,6 +221,8 @@ void Form1::Form_Load() {
 void Form1::cmdOK_Click() {
     if (!okAction_) return;
     inRun_ = true;
+    // A stop belongs to the run it was asked in: this one starts with none.
+    ResetEvent(stopRequest_.Get());
     struct EndOfRun {
         bool& inRun;
         ~EndOfRun() { inRun = false; }
@@ -255,7 +257,6 @@ void Form1::BeginBusy(BusyStep step) {
             ShutdownBlockReasonCreate(window, step.shutdownBlockReason.c_str());
     }
     step_ = std::move(step);
-    ResetEvent(stopRequest_.Get());
     if (busyShown_)
         SetWindowTextW(window, (std::wstring(kDialogCaption) + L" - " + step_.caption).c_str());
 }
@@ -280,7 +281,6 @@ void Form1::EndBusy() {
     DiscardPendingInput();
     if (!step_.shutdownBlockReason.empty()) ShutdownBlockReasonDestroy(window);
     step_ = BusyStep{};
-    ResetEvent(stopRequest_.Get());
     if (busyShown_) {
         SetWindowTextW(window, kDialogCaption);
         EnableInput(true);
@@ -321,11 +321,30 @@ void Form1::CancelWhileRunning() {
         bool stop = false;
         RunHandler(window_.Get(), [&] { stop = step_.confirmStop(); });
         askingToStop_ = false;
-        // The run waits beneath the question, so the step is still this one; a tool that ended
-        // by itself meanwhile is seen before the request (see WaitKeepingWindowsAlive).
+        // The run waits beneath the question, so the step is still this one. A tool that ended
+        // by itself meanwhile is seen first; the run then finds the stop before it starts
+        // anything more (see StopAsked).
         if (!stop) return;
     }
     SetEvent(stopRequest_.Get());
+}
+
+bool Form1::StopAsked() {
+    DeliverQueuedMessages();
+    return WaitForSingleObject(stopRequest_.Get(), 0) == WAIT_OBJECT_0;
+}
+
+HWND Form1::FocusOnActivation() const {
+    const HWND cancel = Control(kIdCancel);
+    // Not greyed yet, a field or OK would be given every key, and take none: Esc would do
+    // nothing. Cancel keeps the focus it was given (a Tab).
+    if (busy_) return focusOnDeactivate_ == cancel ? cancel : window_.Get();
+    // A control disabled since (busy) is left alone: holding the focus, it would swallow Esc.
+    // The default gives the focus to the dialog itself.
+    if (focusOnDeactivate_ != nullptr && IsChild(window_.Get(), focusOnDeactivate_) &&
+        IsWindowEnabled(focusOnDeactivate_))
+        return focusOnDeactivate_;
+    return nullptr;
 }
 
 void Form1::CloseAndEnd() {
@@ -392,17 +411,8 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (LOWORD(wParam) == WA_INACTIVE) {
                 const HWND focus = GetFocus();
                 if (focus != nullptr && IsChild(window, focus)) focusOnDeactivate_ = focus;
-            } else if (busy_) {
-                // Not greyed yet, a field or OK would be given every key, and take none: Esc
-                // would do nothing. Cancel keeps the focus it was given (a Tab).
-                const HWND cancel = Control(kIdCancel);
-                SetFocus(focusOnDeactivate_ == cancel ? cancel : window);
-                return 0;
-            } else if (focusOnDeactivate_ != nullptr && IsChild(window, focusOnDeactivate_) &&
-                       IsWindowEnabled(focusOnDeactivate_)) {
-                // A control disabled since (busy) is left alone: holding the focus, it would
-                // swallow Esc. The default below gives the focus to the dialog itself.
-                SetFocus(focusOnDeactivate_);
+            } else if (const HWND focus = FocusOnActivation(); focus != nullptr) {
+                SetFocus(focus);
                 return 0;
             }
             break;

@@ -45,7 +45,7 @@ class Form1 final : public DialogFields, public ProfileReader {
         std::wstring caption;  // named in the dialog's caption after its own
         // How Cancel, Esc, the close box and a WM_CLOSE from outside are taken meanwhile. Empty:
         // at once, StopRequest() is signalled. Otherwise it is called first (a question over
-        // the dialog) and only true signals it.
+        // the dialog) and only true signals it. Only a step with a tool running asks.
         std::function<bool()> confirmStop;
         // Not empty: the session may not end during the step, and Windows shows this reason.
         std::wstring shutdownBlockReason;
@@ -69,9 +69,14 @@ class Form1 final : public DialogFields, public ProfileReader {
         Form1& form_;
     };
 
-    // Signalled when the operator has asked to stop the current busy step (see BusyStep);
-    // reset whenever a step begins.
+    // Signalled when the operator has asked to stop the run (see BusyStep): it stays so until
+    // OK starts the next run, whatever step begins or ends meanwhile.
     HANDLE StopRequest() const noexcept { return stopRequest_.Get(); }
+
+    // Whether the operator has asked to stop the run, once the input already queued has been
+    // read: a way out given as a step ended counts, though the step's end was seen first.
+    // Read between steps, before the outcome of the last one is acted on.
+    bool StopAsked();
 
     // Unloads the dialog, then ends the program at once: no further message is delivered.
     [[noreturn]] void CloseAndEnd();
@@ -94,6 +99,8 @@ class Form1 final : public DialogFields, public ProfileReader {
     bool HoldsInput(const MSG& input);
     void EnableInput(bool enable);
     void CancelWhileRunning();
+    // Where the focus goes as the dialog is activated; nullptr: where the system puts it.
+    HWND FocusOnActivation() const;
 
     HINSTANCE instance_;
     const ProfileReader& profiles_;

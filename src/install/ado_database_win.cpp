@@ -151,12 +151,8 @@ std::unique_ptr<Connection> AdoDatabase::CreateConnection() {
 }
 
 std::unique_ptr<Recordset> AdoDatabase::CreateRecordset() {
-    try {
-        return AdaptAdoRecordset(CreateAdoObject<ado::Recordset15>(
-            ado::kClsidRecordset, ado::kIidRecordset, kRecordsetSource));
-    } catch (const Error&) {
-        return nullptr;  // "no recordset could be created"
-    }
+    return AdaptAdoRecordset(CreateAdoObject<ado::Recordset15>(
+        ado::kClsidRecordset, ado::kIidRecordset, kRecordsetSource));
 }
 
 }  // namespace vantle

@@ -34,7 +34,7 @@ class Database {
   public:
     virtual ~Database() = default;
     virtual std::unique_ptr<Connection> CreateConnection() = 0;
-    // nullptr when no recordset object can be created.
+    // Raises when no recordset object can be created.
     virtual std::unique_ptr<Recordset> CreateRecordset() = 0;
 };
 

@@ -46,13 +46,30 @@ std::wstring WithSource(const Error& error) {
 }
 
 // What a tool ended half-way left behind, and how to go on, whoever or whatever ended it.
-std::wstring WhatTheEndedToolLeft(const std::wstring& logPath) {
-    return L"\n\nWhat it had already run stays in the database. What it wrote so far is kept "
-           L"in the result log\n" +
-           logPath +
+std::wstring WhatTheEndedToolLeft(const ScriptOutcome& outcome) {
+    return std::wstring(L"\n\nWhat it had already run stays in the database. ") +
+           (outcome.logLeft ? L"What it wrote so far is kept in the result log\n"
+                            : L"It wrote no result log; it would have been\n") +
+           outcome.logPath +
            L"\n\nNotepad was not opened. Press OK to run the setup again; the log is then "
            L"replaced.";
 }
+
+// What ending a tool reached: its job holds everything it started; without one, only what the
+// processes' parent links still showed.
+std::wstring EndedWith(const ToolRun& run) {
+    return run.endedWithItsJob ? L" and everything it had started"
+                               : L" and the programs found started from it (it could not be "
+                                 L"put in a job of this program's, so anything those had "
+                                 L"started in turn may still run)";
+}
+
+// How an administrator puts ADO back, for the program of either kind.
+constexpr const wchar_t* kRepairAdo =
+    L"ADO is part of Windows (Windows DAC). Have an administrator repair Windows (sfc /scannow) "
+    L"or restore ADO's registration: regsvr32 \"%CommonProgramFiles%\\System\\ado\\msado15.dll\"; "
+    L"on 64-bit Windows the 32-bit program needs %windir%\\SysWOW64\\regsvr32 \""
+    L"%CommonProgramFiles(x86)%\\System\\ado\\msado15.dll\". Then press OK again.";
 
 std::wstring DescribeTool(const wchar_t* name, const ToolRun& run) {
     std::wstring text = std::wstring(L"- ") + name + L": ";
@@ -88,6 +105,16 @@ std::wstring ConnectionFailureReport(const ConnectionSettings& s, const Error& e
     const std::wstring what = L"Could not connect to database " + s.database + L" on server " +
                               s.server + L" as " + s.login + L".\n\n";
     const std::wstring why = Described(error) + L"\n\n" + WithSource(error) + L"\n\n";
+    if (failedAt == ProbeStep::CreatingRecordset) {
+        // Logged in, and then ADO could not make the one object the probe needs: what is
+        // broken is ADO, as below, not the fields, the network or the provider.
+        return L"Connected to database " + s.database + L" on server " + s.server + L" as " +
+               s.login + L", but could not look for the Vantle Tables.\n\n" +
+               L"ADO (Microsoft ActiveX Data Objects) cannot be used on this computer: its "
+               L"Recordset object, which the look goes through, could not be created. The server "
+               L"was reached and the login accepted; nothing was changed.\n\n" +
+               why + kRepairAdo;
+    }
     if (failedAt == ProbeStep::CreatingAdo) {
         // Whatever the number (a DLL that cannot be loaded, a class not registered, access
         // denied), ADO itself is what is broken: the fields and the provider are not the cause.
@@ -95,11 +122,7 @@ std::wstring ConnectionFailureReport(const ConnectionSettings& s, const Error& e
                L"ADO (Microsoft ActiveX Data Objects), which every connection of this program "
                L"goes through, cannot be used on this computer; the server was not "
                L"contacted.\n\n" +
-               why +
-               L"ADO is part of Windows (Windows DAC). Have an administrator repair Windows "
-               L"(sfc /scannow) or restore ADO's registration (regsvr32 msado15.dll, in Common "
-               L"Files\\System\\ado; on 64-bit Windows the 32-bit program needs the one in "
-               L"Common Files (x86), registered by SysWOW64\\regsvr32); then press OK again.";
+               why + kRepairAdo;
     }
     if (LacksProvider(error)) {
         return what +
@@ -108,14 +131,26 @@ std::wstring ConnectionFailureReport(const ConnectionSettings& s, const Error& e
                L"the server was not contacted.\n\n" +
                why +
                L"SQLOLEDB comes with Windows (Windows DAC). On a system where it was left out, "
-               L"install it, or have an administrator register it (regsvr32 sqloledb.dll, in "
-               L"Common Files\\System\\Ole DB; on 64-bit Windows the 32-bit program needs the "
-               L"one in Common Files (x86), registered by SysWOW64\\regsvr32); then press OK "
-               L"again.";
+               L"install it, or have an administrator register it: regsvr32 "
+               L"\"%CommonProgramFiles%\\System\\Ole DB\\sqloledb.dll\"; on 64-bit Windows the "
+               L"32-bit program needs %windir%\\SysWOW64\\regsvr32 \"%CommonProgramFiles(x86)%"
+               L"\\System\\Ole DB\\sqloledb.dll\". Then press OK again.";
     }
     return what + why +
            L"Check the server name, the database, the login and the password, and that this "
            L"computer can reach the server over the network; then press OK again.";
+}
+
+std::wstring NotOpenReport(const ConnectionSettings& s) {
+    return L"Could not connect to database " + s.database + L" on server " + s.server + L" as " +
+           s.login +
+           L".\n\nThe connection was opened without an error, but ADO reports it as not open, "
+           L"so the tables could not be looked for; nothing was changed.\n\nThat comes from "
+           L"beneath the program, not from the fields: check that the SQLOLEDB provider "
+           L"registered on this computer is Microsoft's own (regsvr32 "
+           L"\"%CommonProgramFiles%\\System\\Ole DB\\sqloledb.dll\", the 32-bit one for the "
+           L"32-bit program on 64-bit Windows), or have an administrator repair Windows (sfc "
+           L"/scannow); then press OK again.";
 }
 
 std::wstring OldLogReport(const ScriptOutcome& outcome) {
@@ -126,11 +161,26 @@ std::wstring OldLogReport(const ScriptOutcome& outcome) {
 }
 
 std::wstring NoLogReport(const ScriptOutcome& outcome) {
-    return L"There is no result to show: neither sqlcmd nor osql wrote the result log\n" +
-           outcome.logPath + L"\n\n" + DescribeTool(L"sqlcmd", outcome.primary) + L"\n" +
-           DescribeTool(L"osql", outcome.fallback) +
-           L"\n\nThe SQL Server command-line tools (sqlcmd, or the older osql) must be installed "
-           L"and on PATH. Install them; then press OK again.";
+    const auto ran = [](const ToolRun& run) {
+        return run.result == ToolRun::Result::Exited && run.exitCode != kCommandNotFound;
+    };
+    std::wstring text =
+        L"There is no result to show: neither sqlcmd nor osql wrote the result log\n" +
+        outcome.logPath + L"\n\n" + DescribeTool(L"sqlcmd", outcome.primary) + L"\n" +
+        DescribeTool(L"osql", outcome.fallback) + L"\n\n";
+    if (!ran(outcome.primary) && !ran(outcome.fallback)) {
+        return text +
+               L"The SQL Server command-line tools (sqlcmd, or the older osql) must be installed "
+               L"and on PATH. Install them; then press OK again.";
+    }
+    // A tool that ran is installed: what it lacked was the log's folder, or it gave up early.
+    const std::wstring folder = outcome.logPath.substr(0, outcome.logPath.find_last_of(L'\\'));
+    return text +
+           L"A tool that ran but wrote no log could not write it, or stopped before it "
+           L"wrote anything (its exit code above). Check that the temporary folder (TEMP)\n" +
+           folder +
+           L"\nexists, can be written to and has room, and that the tool can connect by itself "
+           L"(run it from a command prompt to see what it says); then press OK again.";
 }
 
 std::wstring RefusedReport(const Error& refusal) {
@@ -151,12 +201,24 @@ std::wstring StopQuestion(ScriptTool tool) {
 }
 
 std::wstring StoppedReport(const ScriptOutcome& outcome) {
-    const bool fallback = outcome.fallback.result == ToolRun::Result::Stopped;
+    const bool fallback = outcome.fallback.result != ToolRun::Result::NotRun;
+    const ToolRun& run = fallback ? outcome.fallback : outcome.primary;
     const std::wstring tool = ToolName(fallback ? ScriptTool::Fallback : ScriptTool::Primary);
-    std::wstring text =
-        L"The table script was stopped: " + tool + L" was ended before it had finished";
-    text += fallback ? L" (sqlcmd had left no log)." : L", and osql was not run.";
-    return text + WhatTheEndedToolLeft(outcome.logPath);
+    std::wstring text = L"The table script was stopped: ";
+    if (run.result == ToolRun::Result::Stopped) {
+        text += tool + L" was ended before it had finished" + EndedWith(run);
+        text += fallback ? L" (sqlcmd had left no log)." : L", and osql was not run.";
+        return text + WhatTheEndedToolLeft(outcome);
+    }
+    // The stop came as the tool ended by itself, or was confirmed once it had: nothing was
+    // ended, and nothing more was started.
+    text += tool + L" had already ended by itself";
+    if (run.result == ToolRun::Result::Exited)
+        text += L" (exit code " + std::to_wstring(run.exitCode) + L")";
+    text += outcome.logLeft ? L" and left the result log\n" : L" without writing the result log\n";
+    return text + outcome.logPath + L"\n\nNothing else was run: " +
+           (fallback ? L"" : L"osql was not started and ") +
+           L"Notepad was not opened. Press OK to run the setup again; the log is then replaced.";
 }
 
 std::wstring WaitFailedReport(const ScriptOutcome& outcome) {
@@ -164,9 +226,9 @@ std::wstring WaitFailedReport(const ScriptOutcome& outcome) {
     const ToolRun& run = fallback ? outcome.fallback : outcome.primary;
     const std::wstring tool = ToolName(fallback ? ScriptTool::Fallback : ScriptTool::Primary);
     return L"The table script was cut short: this program could no longer wait for " + tool +
-           L" to end, so it ended " + tool + L" and everything it had started" +
+           L" to end, so it ended " + tool + EndedWith(run) +
            (fallback ? L"." : L", and osql was not run.") + L"\n\n" + Described(*run.error) +
-           L" (" + WithSource(*run.error) + L")" + WhatTheEndedToolLeft(outcome.logPath);
+           L" (" + WithSource(*run.error) + L")" + WhatTheEndedToolLeft(outcome);
 }
 
 }  // namespace vantle

@@ -20,10 +20,14 @@ std::wstring HexErrorNumber(std::int32_t number);
 std::wstring ConnectionFailureReport(const ConnectionSettings& settings, const Error& error,
                                      ProbeStep failedAt);
 
+// A connection that opened without an error but reports itself not open.
+std::wstring NotOpenReport(const ConnectionSettings& settings);
+
 // An earlier run's log that could not be deleted.
 std::wstring OldLogReport(const ScriptOutcome& outcome);
 
-// Neither tool left a log: what became of each, and what the machine needs.
+// Neither tool left a log: what became of each, and what to check: the tools' installation
+// when none could be run, the log's folder when one ran.
 std::wstring NoLogReport(const ScriptOutcome& outcome);
 
 // A value no tool's command line can carry: which, why, and that nothing ran.
@@ -33,7 +37,7 @@ std::wstring RefusedReport(const Error& refusal);
 std::wstring StopQuestion(ScriptTool tool);
 inline constexpr const wchar_t* kStopTitle = L"Installing Vantle Tables";
 
-// What a stop left: which tool was stopped, and the log it had written so far.
+// What a stop left: which tool was stopped, or had ended by itself, and the log so far.
 std::wstring StoppedReport(const ScriptOutcome& outcome);
 
 // A tool that could no longer be waited for, and so was ended: which, the system's reason, and

@@ -16,9 +16,10 @@ InstallOutcome InstallRun::Run() {
         return InstallOutcome::Refused;
     }
     const ProbeOutcome probe = steps_.probe();
-    // The operator backed out while connecting: that the probe ended in the same moment
-    // changes nothing. Acting on its outcome would run the script unasked.
-    if (probe.result != ProbeOutcome::Result::Abandoned && steps_.stopAsked())
+    // The operator backed out while connecting: that the probe ended in the same moment, or
+    // before the way out was read, changes nothing. Acting on its outcome would ask, report or
+    // run the script unasked.
+    if (probe.result == ProbeOutcome::Result::Abandoned || steps_.stopAsked())
         return InstallOutcome::Abandoned;
     switch (probe.result) {
         case ProbeOutcome::Result::Failed:
@@ -29,8 +30,10 @@ InstallOutcome InstallRun::Run() {
             // The attempt goes on by itself; whatever it comes to is never reported.
             return InstallOutcome::Abandoned;
         case ProbeOutcome::Result::NotOpen:
+            prompt_.ReportError(NotOpenReport(settings_));
             return InstallOutcome::NotOpen;
         case ProbeOutcome::Result::NoRecordset:
+            prompt_.ReportError(ConnectionFailureReport(settings_, *probe.error, probe.failedAt));
             return InstallOutcome::NoRecordset;
         case ProbeOutcome::Result::TablesPresent: {
             bool rerun = false;

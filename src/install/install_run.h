@@ -34,15 +34,16 @@ struct InstallSteps {
     // Connects and probes for the tables.
     std::function<ProbeOutcome()> probe;
     // Whether the operator asked to stop while the probe ran, whether or not its end was seen
-    // first: read as soon as the probe is over, before any next step can begin.
+    // first, a way out still queued as it ended included: read as soon as the probe is over,
+    // before its outcome is acted on.
     std::function<bool()> stopAsked;
     std::function<ScriptOutcome()> runScript;
 };
 
 enum class InstallOutcome {
     ConnectionFailed,  // reported; back to the dialog, fields as they were
-    NotOpen,           // the connection opened but is not open; back to the dialog
-    NoRecordset,       // back to the dialog
+    NotOpen,           // the connection opened but is not open; reported; back to the dialog
+    NoRecordset,       // ADO could make no recordset; reported; back to the dialog
     Declined,          // the tables exist and the operator said No; back to the dialog
     OldLogKept,        // reported; no tool ran; back to the dialog
     NoLog,             // reported; neither tool left a log; back to the dialog

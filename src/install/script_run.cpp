@@ -17,14 +17,13 @@ std::wstring ResolvedResultLog(const std::wstring& tempFolder, const FileSystem&
 }  // namespace
 
 ScriptRun::ScriptRun(const ConnectionSettings& settings, const Environment& environment,
-                     FileSystem& files, ProcessRunner& runner,
-                     std::function<void(ScriptTool)> onTool)
+                     FileSystem& files, ProcessRunner& runner, ScriptRunHooks hooks)
     : settings_(settings),
       environment_(environment),
       files_(files),
       resultLog_(ResolvedResultLog(environment.Variable(L"TEMP"), files)),
       runner_(runner),
-      onTool_(std::move(onTool)) {}
+      hooks_(std::move(hooks)) {}
 
 ScriptOutcome ScriptRun::RunAll() {
     ScriptOutcome outcome;
@@ -49,15 +48,19 @@ ScriptOutcome ScriptRun::RunAll() {
         }
     }
     // A stopped tool, or one that could not be waited for, was ended half-way: what it left
-    // is no result to show, and the fallback would run the script a second time over it.
+    // is no result to show, and the fallback would run the script a second time over it. A stop
+    // asked for as a tool ended by itself is the operator's too: nothing further starts.
     const auto stopped = [&](const ToolRun& run) {
         if (run.result == ToolRun::Result::Stopped) {
             outcome.result = ScriptOutcome::Result::Stopped;
         } else if (run.result == ToolRun::Result::WaitFailed) {
             outcome.result = ScriptOutcome::Result::WaitFailed;
+        } else if (hooks_.stopAsked && hooks_.stopAsked()) {
+            outcome.result = ScriptOutcome::Result::Stopped;
         } else {
             return false;
         }
+        outcome.logLeft = !ConditionResumeNext([&] { return !ResultLogExists(); });
         return true;
     };
     outcome.primary = RunTool(ScriptTool::Primary);
@@ -102,7 +105,7 @@ ToolRun ScriptRun::RunTool(ScriptTool tool) {
     try {
         const ToolCommand command =
             ToolCommandFor(tool, settings_, environment_.ProgramFolder(), resultLog_);
-        if (onTool_) onTool_(tool);
+        if (hooks_.toolStarting) hooks_.toolStarting(tool);
         ProgramCommand interpreter = Interpreter(command.commandLine, command.environment);
         // Stopping a tool, or this program ending, must end sqlcmd too, not only its cmd.exe.
         interpreter.endsWithThisProgram = true;
@@ -121,6 +124,7 @@ ToolRun ScriptRun::RunTool(ScriptTool tool) {
                 break;
         }
         run.error = error;
+        run.endedWithItsJob = !EndedByParentLinks(error);
     }
     return run;
 }

@@ -20,15 +20,15 @@ ProbeOutcome ProbeTables(Database& database, const ConnectionSettings& settings)
     try {
         connection->Open(ConnectionString(settings), L"", L"", kOptionsNone);
         if (connection->State() != kStateOpen) return {Result::NotOpen, {}};
-        recordset = database.CreateRecordset();
-        if (!recordset) {
-            connection->Close();
-            return {Result::NoRecordset, {}};
-        }
     } catch (const Error& error) {
-        recordset.reset();
         connection.reset();
         return {Result::Failed, error, ProbeStep::Connecting};
+    }
+    try {
+        recordset = database.CreateRecordset();
+    } catch (const Error& error) {
+        ResumeNext([&] { connection->Close(); });
+        return {Result::NoRecordset, error, ProbeStep::CreatingRecordset};
     }
 
     // Phase two: from the probe on, a failing step is skipped without a message.

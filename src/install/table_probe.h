@@ -14,22 +14,23 @@ inline constexpr const wchar_t* kProbeQuery = L"select * from vantle";
 // on the number: the same HRESULT can come from a server that refused and from a computer that
 // cannot load ADO at all.
 enum class ProbeStep {
-    CreatingAdo,  // ADO's own objects could not be created: nothing was asked of anyone
-    Connecting,   // opening the connection: the provider, the network, the server, the login
+    CreatingAdo,        // ADO's own objects could not be created: nothing was asked of anyone
+    Connecting,         // opening the connection: the provider, the network, the server, the login
+    CreatingRecordset,  // connected and logged in, ADO could not make the probe's recordset
 };
 
 struct ProbeOutcome {
     enum class Result {
         Failed,         // the connection could not be opened (or set up): `error` says why
         NotOpen,        // it opened, but its state is not open
-        NoRecordset,    // no recordset object could be created
+        NoRecordset,    // no recordset object could be created: `error` says why
         TablesPresent,  // the probe query opened
         TablesAbsent,   // the probe failed, whatever the reason
         Abandoned,      // the operator stopped waiting; the attempt's own end is never known
     };
     Result result = Result::Failed;
     std::optional<Error> error;
-    ProbeStep failedAt = ProbeStep::Connecting;  // Failed: where
+    ProbeStep failedAt = ProbeStep::Connecting;  // Failed, NoRecordset: where
 };
 
 // Connects and probes for the tables. Every database object is closed and released before it

@@ -54,19 +54,26 @@ TEST(Reports, AComputerWithoutTheProviderIsToldSoAndNotToCheckTheFields) {
     Find(text, L"\n\nNo description was given.\n\nError 0x80004005 (ADODB.Connection)");
     Find(text, L"Check the server name");
 
-    // ADO's own objects could not be made: whatever the number, ADO is what to mend.
-    for (const std::uint32_t number : {0x80070005u, 0x8007007Eu, 0x800700C1u, 0x80040154u}) {
-        const Error error(ErrorNumber(number), L"ADODB.Connection", L"The system's words.");
-        const std::wstring unusable =
-            ConnectionFailureReport(kSettings, error, ProbeStep::CreatingAdo);
-        EXPECT_LT(
-            Find(unusable, L"ADO (Microsoft ActiveX Data Objects)"),
-            Find(unusable, L"\n\nThe system's words.\n\nError " + HexErrorNumber(error.Number())));
-        for (const wchar_t* what : {L"cannot be used on this computer", L"Windows DAC",
-                                    L"regsvr32 msado15.dll", L"SysWOW64\\regsvr32"})
-            Find(unusable, what);
-        for (const wchar_t* never : {L"Check the server name", L"sqloledb.dll"})
-            EXPECT_EQ(unusable.find(never), std::wstring::npos) << testing::Narrow(never);
+    // ADO's own objects could not be made, before connecting or once logged in (its Recordset):
+    // whatever the number, ADO is what to mend, in folders as an administrator types them.
+    for (const ProbeStep step : {ProbeStep::CreatingAdo, ProbeStep::CreatingRecordset}) {
+        for (const std::uint32_t number : {0x80070005u, 0x8007007Eu, 0x800700C1u, 0x80040154u}) {
+            const Error error(ErrorNumber(number), L"ADODB.Connection", L"The system's words.");
+            const std::wstring unusable = ConnectionFailureReport(kSettings, error, step);
+            EXPECT_LT(Find(unusable, L"ADO (Microsoft ActiveX Data Objects)"),
+                      Find(unusable,
+                           L"\n\nThe system's words.\n\nError " + HexErrorNumber(error.Number())));
+            for (const wchar_t* what :
+                 {L"cannot be used on this computer", L"Windows DAC",
+                  L"regsvr32 \"%CommonProgramFiles%\\System\\ado\\msado15.dll\"",
+                  L"%windir%\\SysWOW64\\regsvr32 \"%CommonProgramFiles(x86)%\\System\\ado\\"})
+                Find(unusable, what);
+            Find(unusable, step == ProbeStep::CreatingAdo ? L"the server was not contacted"
+                                                          : L"the login accepted");
+            for (const wchar_t* never :
+                 {L"Check the server name", L"sqloledb.dll", L"Common Files (x86)"})
+                EXPECT_EQ(unusable.find(never), std::wstring::npos) << testing::Narrow(never);
+        }
     }
 }
 
@@ -100,9 +107,9 @@ TEST(Reports, NoLogSaysWhatBecameOfEachToolInWords) {
     const size_t sqlcmd = Find(text, L"sqlcmd: not found (cmd.exe exit code 9009)");
     const size_t osql = Find(text, L"osql: ran and ended with exit code 1, but wrote no log");
     EXPECT_LT(sqlcmd, osql);
-    Find(text,
-         L"SQL Server command-line tools (sqlcmd, or the older osql) must be installed "
-         L"and on PATH");
+    // osql is installed and ran: it is the log's folder to check, not the installation.
+    Find(text, L"Check that the temporary folder (TEMP)\nC:\\Temp\nexists, can be written to");
+    EXPECT_EQ(text.find(L"must be installed"), std::wstring::npos);
 
     outcome.primary.result = ToolRun::Result::Failed;
     outcome.primary.error = Error(1359, L"SyncShell", L"An internal error occurred.");
@@ -110,6 +117,10 @@ TEST(Reports, NoLogSaysWhatBecameOfEachToolInWords) {
     text = NoLogReport(outcome);
     Find(text, L"sqlcmd: could not be started: An internal error occurred. (Error 0x0000054F");
     Find(text, L"osql: not run.");
+    Find(text,
+         L"SQL Server command-line tools (sqlcmd, or the older osql) must be installed "
+         L"and on PATH");
+    EXPECT_EQ(text.find(L"temporary folder"), std::wstring::npos);
 }
 
 }  // namespace
@@ -123,18 +134,42 @@ TEST(Reports, AStopNamesTheToolThatWasEndedAndTheLogItLeft) {
     outcome.result = ScriptOutcome::Result::Stopped;
     outcome.logPath = L"C:\\Temp\\TableScriptResults.log";
     outcome.primary.result = ToolRun::Result::Stopped;
+    outcome.logLeft = true;
     std::wstring text = StoppedReport(outcome);
-    EXPECT_EQ(text.rfind(L"The table script was stopped: sqlcmd was ended", 0), 0u)
+    EXPECT_EQ(text.rfind(L"The table script was stopped: sqlcmd was ended before it had finished "
+                         L"and everything it had started, and osql was not run.",
+                         0),
+              0u)
         << testing::Narrow(text);
-    Find(text, L"osql was not run");
-    Find(text, L"\nC:\\Temp\\TableScriptResults.log\n");
+    Find(text, L"kept in the result log\nC:\\Temp\\TableScriptResults.log\n");
     Find(text, L"Notepad was not opened");
 
+    // Outside a job, only what was done is said.
     outcome.primary.result = ToolRun::Result::Exited;
     outcome.fallback.result = ToolRun::Result::Stopped;
+    outcome.fallback.endedWithItsJob = false;
     text = StoppedReport(outcome);
     EXPECT_EQ(text.rfind(L"The table script was stopped: osql was ended", 0), 0u)
         << testing::Narrow(text);
+    Find(text, L"the programs found started from it");
+    EXPECT_EQ(text.find(L"everything"), std::wstring::npos);
+
+    // The tool had ended by itself when the stop was asked: so said, with what it left.
+    outcome.fallback = ToolRun{};
+    outcome.primary.exitCode = 1;
+    for (const bool logLeft : {true, false}) {
+        outcome.logLeft = logLeft;
+        text = StoppedReport(outcome);
+        EXPECT_EQ(text.rfind(L"The table script was stopped: sqlcmd had already ended by itself "
+                             L"(exit code 1) ",
+                             0),
+                  0u)
+            << testing::Narrow(text);
+        Find(text, std::wstring(logLeft ? L"and left" : L"without writing") +
+                       L" the result log\nC:\\Temp\\TableScriptResults.log\n");
+        Find(text, L"Nothing else was run: osql was not started and Notepad was not opened.");
+        EXPECT_EQ(text.find(L"was ended"), std::wstring::npos);
+    }
 
     // A tool that could no longer be waited for: which, the system's reason, the log.
     outcome.result = ScriptOutcome::Result::WaitFailed;
@@ -148,6 +183,14 @@ TEST(Reports, AStopNamesTheToolThatWasEndedAndTheLogItLeft) {
     Find(text, L"error 6: The handle is invalid. (Error 0x8004AA03 (SyncShell))");
     Find(text, L"\nC:\\Temp\\TableScriptResults.log\n");
     Find(text, L"Notepad was not opened");
+
+    // osql's wait failed, sqlcmd having left no log: osql is the one named.
+    outcome.fallback = outcome.primary;
+    outcome.primary = ToolRun{};
+    outcome.primary.result = ToolRun::Result::Exited;
+    text = WaitFailedReport(outcome);
+    Find(text, L"could no longer wait for osql to end, so it ended osql and everything");
+    EXPECT_EQ(text.find(L"sqlcmd"), std::wstring::npos) << testing::Narrow(text);
 }
 
 TEST(Reports, TheStopQuestionNamesTheToolAndWhatStoppingLeaves) {

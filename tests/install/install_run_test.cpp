@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "install/install_reports.h"
 #include "support/fake_database.h"
 #include "support/fakes.h"
 #include "support/text.h"
@@ -211,17 +212,24 @@ TEST_F(InstallRunTest, AnAbandonedConnectionAttemptEndsTheRunWithoutAWord) {
     EXPECT_EQ(events_.back(), L"connection release");
 }
 
-TEST_F(InstallRunTest, AConnectionNotOpenEndsTheRunQuietly) {
+// Neither ends in silence: each is said, once everything is released.
+TEST_F(InstallRunTest, AConnectionNotOpenOrNoRecordsetIsReportedOnceAllIsReleased) {
     server_.connectionNotOpen = true;
     EXPECT_EQ(Run(), InstallOutcome::NotOpen);
-    EXPECT_EQ(After(L"connection state"), std::vector<std::wstring>{L"connection release"});
-}
+    EXPECT_EQ(
+        After(L"connection state"),
+        (std::vector<std::wstring>{L"connection release", L"report " + NotOpenReport(settings_)}));
 
-TEST_F(InstallRunTest, NoRecordsetClosesAndReleasesTheConnection) {
+    server_.connectionNotOpen = false;
     server_.noRecordset = true;
+    events_.clear();
     EXPECT_EQ(Run(), InstallOutcome::NoRecordset);
-    EXPECT_EQ(After(L"create recordset"),
+    const auto after = After(L"create recordset");
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(std::vector<std::wstring>(after.begin(), after.begin() + 2),
               (std::vector<std::wstring>{L"connection close", L"connection release"}));
+    EXPECT_EQ(after[2].rfind(L"report Connected to database QuillDB", 0), 0u)
+        << testing::Narrow(after[2]);
 }
 
 TEST_F(InstallRunTest, ConnectsWithTheSettingsAsGivenQuotedWhereNeeded) {

@@ -46,9 +46,14 @@ class ScriptRunTest : public ::testing::Test {
             return exitCode;
         };
     }
+    // Each tool as it starts, and "stop?" each time the run asks whether to go on.
     ScriptOutcome Run() {
         return ScriptRun(settings_, environment_, files_, runner_,
-                         [this](ScriptTool tool) { announced_.push_back(ToolName(tool)); })
+                         {[this](ScriptTool tool) { announced_.push_back(ToolName(tool)); },
+                          [this] {
+                              announced_.push_back(L"stop?");
+                              return announced_.size() == stopAsked_;
+                          }})
             .RunAll();
     }
 
@@ -57,13 +62,14 @@ class ScriptRunTest : public ::testing::Test {
     FakeFileSystem files_;
     FakeRunner runner_;
     std::vector<std::wstring> announced_;
+    size_t stopAsked_ = 0;  // the operator has asked to stop by the time of this announcement
 };
 
 TEST_F(ScriptRunTest, PrimaryWritesTheLogSoTheFallbackIsNotRun) {
     ToolWritesLog(L"sqlcmd");
     EXPECT_EQ(Run().result, Result::LogShown);
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"start"}));
-    EXPECT_EQ(announced_, std::vector<std::wstring>{L"sqlcmd"});
+    EXPECT_EQ(announced_, (std::vector<std::wstring>{L"sqlcmd", L"stop?"}));
     EXPECT_EQ(runner_.runs.back().commandLine,
               L"cmd.exe /c start notepad \"C:\\Temp\\TableScriptResults.log\"");
     for (const ProgramCommand& run : runner_.runs) EXPECT_EQ(run.application, kCmd);
@@ -86,7 +92,7 @@ TEST_F(ScriptRunTest, NoLogAfterThePrimaryRunsTheFallbackWhateverTheExitCodes) {
     ToolWritesLog(L"osql");  // sqlcmd "succeeds" but leaves no log
     EXPECT_EQ(Run().result, Result::LogShown);
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql", L"start"}));
-    EXPECT_EQ(announced_, (std::vector<std::wstring>{L"sqlcmd", L"osql"}));
+    EXPECT_EQ(announced_, (std::vector<std::wstring>{L"sqlcmd", L"stop?", L"osql", L"stop?"}));
 
     runner_.runs.clear();
     files_.files.clear();
@@ -292,7 +298,35 @@ TEST_F(ScriptRunTest, AStoppedToolEndsTheRunWithNoFallbackAndNoNotepad) {
     EXPECT_EQ(outcome.result, Result::WaitFailed);
     EXPECT_EQ(outcome.primary.result, ToolRun::Result::WaitFailed);
     EXPECT_EQ(outcome.primary.error->Description(), L"error 6: invalid handle");
+    EXPECT_TRUE(outcome.logLeft);
     EXPECT_EQ(Programs(), std::vector<std::wstring>{L"sqlcmd"});
+}
+
+// The operator asked to stop as a tool ended by itself (a way out read once it had, or Yes to a
+// question it ended under): nothing more starts, whatever the tool left.
+TEST_F(ScriptRunTest, AStopAskedAsAToolEndedByItselfEndsTheRunThere) {
+    struct Case {
+        const wchar_t* writer;  // the tool that writes the log, or none
+        size_t stopAt;          // the announcement by which the stop was asked
+        std::vector<std::wstring> programs;
+        bool logLeft;
+    };
+    for (const Case& c : {Case{L"", 2, {L"sqlcmd"}, false}, Case{L"sqlcmd", 2, {L"sqlcmd"}, true},
+                          Case{L"osql", 4, {L"sqlcmd", L"osql"}, true}}) {
+        SCOPED_TRACE(c.stopAt);
+        runner_.runs.clear();
+        files_.files.clear();
+        announced_.clear();
+        ToolWritesLog(c.writer, 3);
+        stopAsked_ = c.stopAt;
+        const ScriptOutcome outcome = Run();
+        EXPECT_EQ(outcome.result, Result::Stopped);
+        EXPECT_EQ(Programs(), c.programs) << "no fallback, no Notepad";
+        EXPECT_EQ(announced_.size(), c.stopAt) << "a tool started after the stop";
+        EXPECT_EQ(outcome.logLeft, c.logLeft);
+        EXPECT_EQ(outcome.primary.result, ToolRun::Result::Exited);
+        EXPECT_EQ(outcome.primary.exitCode, 3);
+    }
 }
 
 TEST_F(ScriptRunTest, OnlyTheToolsEndWithTheProgramNotepadOutlivesIt) {

@@ -108,7 +108,8 @@ class FakeDatabase final : public Database {
     }
     std::unique_ptr<Recordset> CreateRecordset() override {
         server_.record(L"create recordset");
-        if (server_.noRecordset) return nullptr;
+        if (server_.noRecordset)
+            throw Error(ErrorNumber(0x80040154u), L"ADODB.Recordset", L"Class not registered.");
         return std::make_unique<FakeRecordset>(server_);
     }
 
