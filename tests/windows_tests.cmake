@@ -71,10 +71,12 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
 endif()
 add_dependencies(vantle_e2e_tests VantleSetup VantleSetupHarness vantle_font_watch)
 
-# A window hook the system loads into the real program, watching the fonts its controls hold.
+# Window hooks the system loads into the real program, watching the fonts its controls hold and
+# where the focus goes as the dialog is activated.
 add_library(vantle_font_watch SHARED e2e/font_watch_win.cpp)
 set_target_properties(vantle_font_watch PROPERTIES PREFIX ""
                       RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/hooks)
+target_include_directories(vantle_font_watch PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(vantle_font_watch PRIVATE vantle_options user32 gdi32)
 vantle_plain_exports(vantle_font_watch)
 

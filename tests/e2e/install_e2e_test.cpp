@@ -102,7 +102,7 @@ TEST_F(InstallTest, PresentTablesAskFirstAndNoChangesNothing) {
     ASSERT_TRUE(testing::WaitUntil(
         [&] {
             const auto calls = ProviderCalls();
-            return std::find(calls.begin(), calls.end(), L"late key posted") != calls.end();
+            return std::find(calls.begin(), calls.end(), L"late input posted") != calls.end();
         },
         30s));
     const HWND box = WaitForBox(kRerunTitle);
@@ -117,7 +117,7 @@ TEST_F(InstallTest, PresentTablesAskFirstAndNoChangesNothing) {
     EXPECT_FALSE(IsWindowEnabled(form_)) << "the dialog takes no input meanwhile";
     const auto calls = ProviderCalls();
     EXPECT_EQ(First(calls, ProbeCalls(server).size()), ProbeCalls(server));
-    EXPECT_EQ(Only(calls, {L"late key posted"}), std::vector<std::wstring>{L"late key posted"});
+    EXPECT_EQ(Only(calls, {L"late input posted"}), std::vector<std::wstring>{L"late input posted"});
     // Every object is released before the question is put.
     EXPECT_EQ(
         Only(calls, {L"release rowset", L"release command", L"release session"}),
@@ -125,6 +125,7 @@ TEST_F(InstallTest, PresentTablesAskFirstAndNoChangesNothing) {
 
     Answer(box, IDNO);
     ExpectDialogUnchanged();
+    ExpectFocusBackOnAControl();
     EXPECT_EQ(testing::ReadBytes(Log()), "the previous run's log");
 }
 
@@ -203,13 +204,18 @@ class RegistrationBroken {
 
 // A refused login and an unreachable server: the provider's own words and source, the
 // number in hex, the dialog kept, and OK tries again. Without the provider, or with ADO's own
-// class pointing at a DLL that is not there, through Wine's own ADO: that is what the report
-// says, not to check the fields, and for ADO not to register the provider either.
+// classes pointing at a DLL that is not there, through Wine's own ADO: that is what the report
+// says, not to check the fields, and for ADO not to register the provider either; without ADO's
+// Recordset, that the server was reached and the login accepted.
 TEST_F(InstallTest, AFailedConnectionIsReportedInTheProvidersWordsAndTheDialogStays) {
-    enum class Broken { Nothing, Provider, Ado };
+    enum class Broken { Nothing, Provider, Ado, Recordset };
     struct Case {
         std::wstring server, why, number, advice = L"server name";
         Broken broken = Broken::Nothing;
+    };
+    const auto classServer = [](const wchar_t* classId) {
+        return std::wstring(L"CLSID\\{") + classId +
+               L"-0000-0010-8000-00AA006D2EA4}\\InprocServer32";
     };
     for (const Case& c :
          {Case{kRefusingServer, L"Login failed for user 'quillmar'.",
@@ -224,22 +230,27 @@ TEST_F(InstallTest, AFailedConnectionIsReportedInTheProvidersWordsAndTheDialogSt
                Broken::Provider},
           // What Wine's COM answers for a DLL that is not there; Windows has 0x8007007E.
           Case{kAbsentServer, L"Access denied.", L"Error 0x80070005 (ADODB.Connection)",
-               L"regsvr32 msado15.dll", Broken::Ado}}) {
+               L"msado15.dll", Broken::Ado},
+          Case{kAbsentServer, L"Access denied.", L"Error 0x80070005 (ADODB.Recordset)",
+               L"msado15.dll", Broken::Recordset}}) {
         SCOPED_TRACE(testing::ToUtf8Text(c.server));
         std::filesystem::remove(root_.Path() / L"provider.calls");
         std::optional<RegistrationBroken> broken;
+        const std::wstring missingDll = (root_.Path() / L"no-such-ado.dll").wstring();
         if (c.broken == Broken::Provider) broken.emplace(L"SQLOLEDB\\CLSID", std::nullopt);
-        if (c.broken == Broken::Ado) {
-            broken.emplace(L"CLSID\\{00000514-0000-0010-8000-00AA006D2EA4}\\InprocServer32",
-                           (root_.Path() / L"no-such-ado.dll").wstring());
-        }
+        if (c.broken == Broken::Ado) broken.emplace(classServer(L"00000514"), missingDll);
+        if (c.broken == Broken::Recordset) broken.emplace(classServer(L"00000535"), missingDll);
+        const bool connects = c.broken == Broken::Nothing || c.broken == Broken::Recordset;
         ASSERT_NE(Start({.server = c.server}), nullptr);
         for (int attempt = 1; attempt <= 2; ++attempt) {
             const BoxContents contents = ReportAfterOk();
             ASSERT_NE(contents.box, nullptr);
             SCOPED_TRACE(testing::ToUtf8Text(contents.text));
-            EXPECT_EQ(contents.text.rfind(L"Could not connect to database QuillDB on server " +
-                                              c.server + L" as quillmar.",
+            const std::wstring where = L"database QuillDB on server " + c.server + L" as quillmar";
+            EXPECT_EQ(contents.text.rfind(c.broken == Broken::Recordset
+                                              ? L"Connected to " + where +
+                                                    L", but could not look for the Vantle Tables."
+                                              : L"Could not connect to " + where + L".",
                                           0),
                       0u);
             const size_t why = contents.text.find(L"\n\n" + c.why + L"\n\n");
@@ -259,33 +270,31 @@ TEST_F(InstallTest, AFailedConnectionIsReportedInTheProvidersWordsAndTheDialogSt
             EXPECT_EQ(GetWindow(contents.box, GW_OWNER), form_) << "over the dialog";
             Answer(contents.box, IDOK);
             ExpectDialogUnchanged();
+            ExpectFocusBackOnAControl();
         }
         const auto calls = ProviderCalls();
-        EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"),
-                  c.broken != Broken::Nothing ? 0 : 2)
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), connects ? 2 : 0)
             << "OK again retries";
-        EXPECT_EQ(std::count(calls.begin(), calls.end(), L"CreateSession"), 0);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), L"CreateSession"),
+                  c.broken == Broken::Recordset ? 2 : 0);
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Execute"), 0) << "a probe ran";
     }
 }
 
-TEST_F(InstallTest, NoRecordsetOrAConnectionNotOpenReturnQuietlyToTheDialog) {
+TEST_F(InstallTest, NoRecordsetOrAConnectionNotOpenIsReportedAndTheDialogStays) {
     // Wine's ADO can be made to do neither by a provider: the harness stands in for ADO.
-    for (const wchar_t* mode : {L"no-recordset", L"not-open"}) {
+    for (const auto& [mode, opening] :
+         {std::pair{L"no-recordset", L"Connected to database QuillDB"},
+          {L"not-open", L"Could not connect to database QuillDB"}}) {
         SCOPED_TRACE(testing::ToUtf8Text(mode));
         std::filesystem::remove(root_.Path() / L"database.calls");
         ASSERT_NE(Start({.harnessDatabase = mode}), nullptr);
-        PressOk();
-        ASSERT_TRUE(testing::WaitUntil(
-            [&] {
-                const auto db = DatabaseCalls();
-                return !db.empty() && db.back() == L"connection release";
-            },
-            30s));
-        // The database work ends on its own thread; the dialog is usable once it is back.
-        ASSERT_TRUE(
-            testing::WaitUntil([&] { return IsWindowEnabled(Field(kIdOk)) != FALSE; }, 10s));
+        const BoxContents contents = ReportAfterOk();
+        ASSERT_NE(contents.box, nullptr) << "an OK that ended in silence";
+        EXPECT_EQ(contents.text.rfind(opening, 0), 0u) << testing::ToUtf8Text(contents.text);
+        EXPECT_EQ(DatabaseCalls().back(), L"connection release") << "reported with ADO held";
+        Answer(contents.box, IDOK);
         ExpectDialogUnchanged();
-        EXPECT_EQ(WaitForReport(500ms), nullptr) << "nothing is reported";
     }
 }
 
@@ -301,7 +310,9 @@ TEST_F(InstallTest, NeitherToolLeavingALogIsReportedWithWhatBecameOfEachAndNoNot
     EXPECT_NE(contents.text.find(Log().wstring()), std::wstring::npos);
     EXPECT_NE(contents.text.find(L"sqlcmd: ran and ended with exit code 1"), std::wstring::npos);
     EXPECT_NE(contents.text.find(L"osql: ran and ended with exit code 2"), std::wstring::npos);
-    EXPECT_NE(contents.text.find(L"must be installed and on PATH"), std::wstring::npos);
+    // Both are there and ran: what to check is the log's folder.
+    EXPECT_NE(contents.text.find(L"Check that the temporary folder (TEMP)\n" + temp_.wstring()),
+              std::wstring::npos);
     Answer(contents.box, IDOK);
     ExpectDialogAsItWas();
     EXPECT_EQ(Calls(L"sqlcmd").size(), 1u);
@@ -321,6 +332,7 @@ TEST_F(InstallTest, ToolsMissingFromPathAreReportedAsNotFound) {
     SCOPED_TRACE(testing::ToUtf8Text(contents.text));
     EXPECT_NE(contents.text.find(L"sqlcmd: not found"), std::wstring::npos);
     EXPECT_NE(contents.text.find(L"osql: not found"), std::wstring::npos);
+    EXPECT_NE(contents.text.find(L"must be installed and on PATH"), std::wstring::npos);
     Answer(contents.box, IDOK);
     ExpectDialogUnchanged();
 }
@@ -448,47 +460,91 @@ TEST_F(InstallTest, ASlowLoginKeepsTheDialogAliveTakesNoInputAndNamesTheStep) {
     EXPECT_EQ(std::count(calls.begin(), calls.end(), L"Initialize"), 1) << "a second run";
 
     // Esc, Alt+F4 and the system menu's Close give the attempt up, typed into a field that was
-    // greyed as they came.
+    // greyed as they came, or (Esc given with OK) one not greyed yet.
     struct Key {
         UINT message;
         WPARAM key;
         LPARAM data;
+        bool beforeTheLook = false;
     };
     for (const Key& k :
-         {Key{WM_KEYDOWN, VK_ESCAPE, 0x00010001}, Key{WM_SYSKEYDOWN, VK_F4, 0x203E0001},
-          Key{WM_SYSKEYDOWN, VK_SPACE, 0x20390001}}) {
+         {Key{WM_KEYDOWN, VK_ESCAPE, 0x00010001, true}, Key{WM_KEYDOWN, VK_ESCAPE, 0x00010001},
+          Key{WM_SYSKEYDOWN, VK_F4, 0x203E0001}, Key{WM_SYSKEYDOWN, VK_SPACE, 0x20390001}}) {
+        const auto attempts = [&] {
+            const auto made = ProviderCalls();
+            return std::count(made.begin(), made.end(), L"Initialize");
+        };
+        const auto before = attempts();
         PressOk();
-        ASSERT_TRUE(testing::WaitUntil(
-            [&] { return WindowText(form_) == ConnectingCaption(server); }, 10s));
-        // The look again in full, not only the caption: it was shown in this sitting before.
-        for (const int id : {kIdServer, kIdDatabase, kIdUser, kIdPassword, kIdOk})
-            EXPECT_FALSE(IsWindowEnabled(Field(id))) << "control " << id << " live";
+        if (!k.beforeTheLook) {
+            ASSERT_TRUE(testing::WaitUntil(
+                [&] { return WindowText(form_) == ConnectingCaption(server); }, 10s));
+            // The look again in full, not only the caption: it was shown in this sitting before.
+            for (const int id : {kIdServer, kIdDatabase, kIdUser, kIdPassword, kIdOk})
+                EXPECT_FALSE(IsWindowEnabled(Field(id))) << "control " << id << " live";
+        }
         PostMessageW(Field(kIdPassword), k.message, k.key, k.data);
         if (k.key == VK_SPACE) {  // the system menu, then its Close
             ASSERT_TRUE(testing::WaitUntil(
                 [] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)) != FALSE; }, 5s));
             PostMessageW(form_, WM_KEYDOWN, 'C', 0x002E0001);
         }
-        EXPECT_TRUE(testing::WaitUntil([&] { return WindowText(form_) == kCaption; }, 2s));
+        // Given back once the attempt has begun: the focus on a control again, not on the
+        // dialog itself as while busy.
+        ASSERT_TRUE(testing::WaitUntil([&] { return attempts() > before; }, 10s));
+        EXPECT_TRUE(testing::WaitUntil(
+            [&] { return IsChild(form_, FocusIn(form_)) && WindowText(form_) == kCaption; }, 2s))
+            << "not given up, " << (k.beforeTheLook ? "before" : "after") << " the look";
     }
 
-    // Brought to the front again before the look shows (Alt+Tab, a click, a second copy): the
-    // focus goes to the dialog, never back to the control it had, and an Esc typed is Cancel.
     const UniqueWindow elsewhere(CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9,
                                                  9, nullptr, nullptr, nullptr, nullptr));
+    // Each change handled by the dialog before the next: Wine drops a deactivation that comes
+    // to a window already in front again.
     const auto awayAndBack = [&] {
         for (const HWND window : {elsewhere.Get(), form_}) {
             SetForegroundWindow(window);
             ASSERT_TRUE(testing::WaitUntil([&] { return GetForegroundWindow() == window; }, 5s));
+            SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
         }
-        SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);  // handled by now
     };
+    // Cancel reached by Tab while busy keeps the focus across a re-activation, and Space on it
+    // gives the attempt up.
+    PressOk();
+    ASSERT_TRUE(
+        testing::WaitUntil([&] { return WindowText(form_) == ConnectingCaption(server); }, 10s));
+    PostMessageW(form_, WM_KEYDOWN, VK_TAB, 0x000F0001);
+    ASSERT_TRUE(testing::WaitUntil([&] { return FocusIn(form_) == Field(kIdCancel); }, 5s));
+    awayAndBack();
+    EXPECT_EQ(FocusIn(form_), Field(kIdCancel)) << "Cancel lost the focus";
+    PostMessageW(Field(kIdCancel), WM_KEYDOWN, VK_SPACE, 0x00390001);
+    PostMessageW(Field(kIdCancel), WM_KEYUP, VK_SPACE, 0xC0390001);
+    EXPECT_TRUE(testing::WaitUntil([&] { return WindowText(form_) == kCaption; }, 2s))
+        << "Space on Cancel did not give the attempt up";
+
+    // Brought to the front again before the look shows (Alt+Tab, a click, a second copy): the
+    // focus goes to the dialog, never back to the control it had, and an Esc typed is Cancel.
+    // A hook in the dialog's thread tells what had the focus once it had taken the activation,
+    // and whether the look had shown by then (the focus would have been moved off a field anyway).
     awayAndBack();  // left with the focus in a control
+    const HMODULE hooks = LoadLibraryW((BinFolder() / L"hooks" / L"vantle_font_watch.dll").c_str());
+    ASSERT_NE(hooks, nullptr);
+    const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET,
+                                         reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
+                                             GetProcAddress(hooks, "ActivationWatchProc"))),
+                                         hooks, GetWindowThreadProcessId(form_, nullptr));
+    ASSERT_NE(hook, nullptr);
     PressOk();
     ASSERT_TRUE(testing::WaitUntil([&] { return FocusIn(form_) == form_; }, 10s)) << "not busy";
     awayAndBack();
+    ASSERT_TRUE(testing::WaitUntil([&] { return !Calls(L"activation").empty(); }, 10s));
+    UnhookWindowsHookEx(hook);
+    const std::wstring activated = Calls(L"activation").back().commandLine;
+    EXPECT_TRUE(activated == L"focus dialog live" ||
+                activated == L"focus " + std::to_wstring(kIdCancel) + L" live")
+        << testing::ToUtf8Text(activated) << " (greyed: the look came first, nothing to tell by)";
+    FreeLibrary(hooks);
     const HWND focus = FocusIn(form_);
-    EXPECT_TRUE(focus == form_ || focus == Field(kIdCancel)) << GetDlgCtrlID(focus);
     PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     // No question comes, from this attempt or any before it, once they have had time to end.
     EXPECT_EQ(WaitForBox(kRerunTitle, 8s), nullptr) << "an attempt given up asked";

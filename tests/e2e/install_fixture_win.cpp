@@ -126,6 +126,11 @@ void InstallTest::ExpectDialogAsItWas() {
     EXPECT_EQ(WindowText(Field(kIdPassword)), L"8vek3");
 }
 
+void InstallTest::ExpectFocusBackOnAControl() {
+    EXPECT_TRUE(testing::WaitUntil([&] { return IsChild(form_, FocusIn(form_)) != FALSE; }, 5s))
+        << "the focus is not back on a control";
+}
+
 void InstallTest::ExpectDialogUnchanged() {
     ExpectDialogAsItWas();
     EXPECT_TRUE(Calls(L"sqlcmd").empty());

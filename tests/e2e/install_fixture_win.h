@@ -88,6 +88,9 @@ class InstallTest : public ::testing::Test {
     void ExpectDialogAsItWas();
     // ... and no tool has run.
     void ExpectDialogUnchanged();
+    // Once a question or a report is answered: typing goes where it went before OK, not to the
+    // dialog itself (which holds the focus only while busy).
+    void ExpectFocusBackOnAControl();
 
     testing::TempDir root_{L"inst"};
     std::filesystem::path windir_ = root_.Path() / L"Windows";

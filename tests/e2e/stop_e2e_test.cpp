@@ -153,9 +153,9 @@ TEST_F(StopTest, TheCloseBoxAndAWmCloseFromOutsideAskTheSameQuestion) {
     ASSERT_NE(WaitForReport(20s), nullptr);
 }
 
-// sqlcmd ends by itself, leaving no log, while the question is up: the Yes was meant for it,
-// never for osql, which runs as it would have, and Notepad shows its log.
-TEST_F(StopTest, AnAnswerThatComesAfterTheToolHasEndedChangesNothing) {
+// sqlcmd ends by itself, leaving no log, while the question is up: Yes stops the run all the
+// same, before osql would run the whole script again, and says what sqlcmd had done.
+TEST_F(StopTest, AYesThatComesAfterTheToolHasEndedStopsTheRunThere) {
     ASSERT_NE(Start({.environment = {{L"VANTLE_FAKE_SQLCMD_LOG", std::nullopt},
                                      {L"VANTLE_FAKE_SQLCMD_SLEEP", std::wstring(L"3000")},
                                      {L"VANTLE_FAKE_OSQL_LOG", std::wstring(L"write")}}}),
@@ -166,12 +166,53 @@ TEST_F(StopTest, AnAnswerThatComesAfterTheToolHasEndedChangesNothing) {
     ASSERT_NE(box, nullptr);
     ASSERT_TRUE(ToolGone(sqlcmd, 20s)) << "sqlcmd did not end by itself";
     Answer(box, IDYES);
-    DWORD exitCode = 99;
-    ASSERT_TRUE(process_.WaitForExit(60s, &exitCode)) << "the program did not end";
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_EQ(Calls(L"osql").size(), 1u);
-    EXPECT_EQ(testing::ReadBytes(Log()), "osql wrote this\r\n") << "osql was stopped";
-    EXPECT_TRUE(testing::WaitUntil([&] { return !Calls(L"notepad").empty(); }, 20s));
+    const HWND report = WaitForReport(20s);
+    ASSERT_NE(report, nullptr) << "no word of the stop";
+    const std::wstring text = ReadMessageBox(report).text;
+    EXPECT_EQ(text.rfind(L"The table script was stopped: sqlcmd had already ended by itself "
+                         L"(exit code 0) without writing the result log\n" +
+                             Log().wstring() + L"\n",
+                         0),
+              0u)
+        << testing::ToUtf8Text(text);
+    EXPECT_NE(text.find(L"Nothing else was run"), std::wstring::npos);
+    Answer(report, IDOK);
+    ExpectDialogAsItWas();
+    EXPECT_TRUE(Calls(L"osql").empty()) << "osql ran the script again";
+    EXPECT_TRUE(Calls(L"notepad").empty());
+}
+
+// A way out that reaches the dialog as the probe ends, still queued when the wait sees the end
+// (tables present or absent, Esc or a click on Cancel), or taken by the dialog just before the
+// wait sees it: the attempt is given up. No question, no report, no tool, the old log kept.
+TEST_F(StopTest, AWayOutGivenAsTheProbeEndsGivesTheAttemptUp) {
+    for (const std::wstring& server :
+         {kAbsentServer + L"-LATEESC", kPresentServer + L"-LATEESC", kAbsentServer + L"-LATECLICK",
+          kPresentServer + L"-LATECLICK", kAbsentServer + L"-LASTROUND"}) {
+        SCOPED_TRACE(testing::ToUtf8Text(server));
+        std::filesystem::remove(root_.Path() / L"provider.calls");
+        testing::WriteBytes(Log(), "the previous run's log");
+        ASSERT_NE(Start({.server = server}), nullptr);
+        PressOk();
+        ASSERT_TRUE(testing::WaitUntil(
+            [&] {
+                const auto calls = ProviderCalls();
+                return std::find_if(calls.begin(), calls.end(), [](const std::wstring& call) {
+                           return call == L"late input posted" || call == L"escape taken";
+                       }) != calls.end();
+            },
+            30s));
+        // Given back, the focus on a control again, not the dialog's while busy: the run is over.
+        EXPECT_TRUE(
+            testing::WaitUntil([&] { return IsChild(form_, FocusIn(form_)) != FALSE; }, 10s))
+            << "the run went on";
+        EXPECT_EQ(WaitForBox(kRerunTitle, 0ms), nullptr) << "asked";  // the stop question's too
+        EXPECT_EQ(WaitForReport(0ms), nullptr) << "reported";
+        ExpectDialogUnchanged();
+        EXPECT_EQ(testing::ReadBytes(Log()), "the previous run's log");
+        ASSERT_TRUE(TerminateProcess(process_.Handle(), 0));
+        process_.WaitForExit(10s);
+    }
 }
 
 TEST_F(StopTest, CancelWhileConnectingGivesTheDialogBackAtOnceAndTheAttemptIsNeverHeardOf) {
@@ -182,6 +223,15 @@ TEST_F(StopTest, CancelWhileConnectingGivesTheDialogBackAtOnceAndTheAttemptIsNev
     // the busy look, most likely.
     ASSERT_TRUE(testing::WaitUntil([&] { return FocusIn(form_) == form_; }, 10s));
     ClickWithTheMouse(Field(kIdCancel));
+    // Given back at once, long before the attempt ends: the focus back on the control it was on
+    // before OK, off the Cancel the click put it on.
+    EXPECT_TRUE(testing::WaitUntil(
+        [&] {
+            const HWND focus = FocusIn(form_);
+            return IsChild(form_, focus) && focus != Field(kIdCancel);
+        },
+        2s))
+        << "the dialog was not given back at once";
 
     // The abandoned attempt fails a few seconds later, unseen.
     ASSERT_TRUE(testing::WaitUntil(

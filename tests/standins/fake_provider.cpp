@@ -123,8 +123,56 @@ HMODULE ThisModule() noexcept {
 
 namespace {
 
+constexpr int kServerField = 101, kCancel = 2;  // the dialog's control ids
+
+// The program's dialog, in this process.
+HWND FindDialog(DWORD* threadId) {
+    HWND dialog = nullptr;
+    DWORD processId = 0;
+    while ((dialog = FindWindowExW(nullptr, dialog, L"VantleSetupForm1", nullptr)) != nullptr) {
+        *threadId = GetWindowThreadProcessId(dialog, &processId);
+        if (processId == GetCurrentProcessId()) return dialog;
+    }
+    return nullptr;
+}
+
+// This thread, as a handle another thread can wait for.
+HANDLE ThisThread() {
+    return OpenThread(SYNCHRONIZE, FALSE, GetCurrentThreadId());
+}
+
+// A reference of its own to this DLL, which the worker's apartment may otherwise unload while
+// code of it still runs on another thread.
+HMODULE PinModule() {
+    HMODULE pinned = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&module),
+                       &pinned);
+    return pinned;
+}
+
+void Post(HWND dialog, LateInput input) {
+    switch (input) {
+        case LateInput::Key:
+            PostMessageW(GetDlgItem(dialog, kServerField), WM_CHAR, L'x', 1);
+            break;
+        case LateInput::Escape:
+            PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+            break;
+        case LateInput::CancelClick: {
+            const HWND cancel = GetDlgItem(dialog, kCancel);
+            RECT r{};
+            GetClientRect(cancel, &r);
+            const LPARAM middle = MAKELPARAM(r.right / 2, r.bottom / 2);
+            PostMessageW(cancel, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+            PostMessageW(cancel, WM_LBUTTONUP, 0, middle);
+            break;
+        }
+    }
+}
+
 struct HeldDialog {
-    HWND field;
+    HWND dialog;
+    LateInput input;
     HANDLE dialogThread;
     HANDLE worker;
     HMODULE module;
@@ -134,32 +182,40 @@ DWORD WINAPI PostOnceTheWorkerHasEnded(void* parameter) {
     const HeldDialog held = *static_cast<HeldDialog*>(parameter);
     delete static_cast<HeldDialog*>(parameter);
     WaitForSingleObject(held.worker, 30000);
-    PostMessageW(held.field, WM_CHAR, L'x', 1);
+    Post(held.dialog, held.input);
     ResumeThread(held.dialogThread);
-    Record(L"late key posted");
+    Record(L"late input posted");
     CloseHandle(held.worker);
     CloseHandle(held.dialogThread);
-    FreeLibraryAndExitThread(held.module, 0);  // its own reference: the apartment may unload us
+    FreeLibraryAndExitThread(held.module, 0);
+}
+
+// The dialog's own procedure, and what the Esc's handling waits for (see TakeEscapeAsTheWorkEnds).
+WNDPROC dialogProc = nullptr;
+HANDLE escapeTaken = nullptr, worker = nullptr;
+
+LRESULT CALLBACK HoldAfterCancel(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const LRESULT result = CallWindowProcW(dialogProc, window, message, wParam, lParam);
+    if (message == WM_COMMAND && LOWORD(wParam) == kCancel) {
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(dialogProc));
+        Record(L"escape taken");
+        SetEvent(escapeTaken);
+        WaitForSingleObject(worker, 30000);
+    }
+    return result;
 }
 
 }  // namespace
 
-void PostKeyAsTheWorkEnds() noexcept {
-    HWND dialog = nullptr;
-    DWORD processId = 0, dialogThreadId = 0;
-    while ((dialog = FindWindowExW(nullptr, dialog, L"VantleSetupForm1", nullptr)) != nullptr) {
-        dialogThreadId = GetWindowThreadProcessId(dialog, &processId);
-        if (processId == GetCurrentProcessId()) break;
-    }
+void QueueInputAsTheWorkEnds(LateInput input) noexcept {
+    DWORD dialogThreadId = 0;
+    const HWND dialog = FindDialog(&dialogThreadId);
     auto* held = new (std::nothrow)
-        HeldDialog{GetDlgItem(dialog, 101),  // the Server field
-                   OpenThread(THREAD_SUSPEND_RESUME, FALSE, dialogThreadId),
-                   OpenThread(SYNCHRONIZE, FALSE, GetCurrentThreadId()), nullptr};
+        HeldDialog{dialog, input, OpenThread(THREAD_SUSPEND_RESUME, FALSE, dialogThreadId),
+                   ThisThread(), PinModule()};
     if (dialog == nullptr || held == nullptr || held->dialogThread == nullptr ||
-        held->worker == nullptr ||
-        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&module), &held->module)) {
-        Record(L"late key not posted");
+        held->worker == nullptr || held->module == nullptr) {
+        Record(L"late input not posted");
         return;  // the test sees the record missing; the handles go with the process
     }
     // Made before the dialog's thread is held, which may hold a lock thread creation takes.
@@ -171,6 +227,23 @@ void PostKeyAsTheWorkEnds() noexcept {
     SuspendThread(held->dialogThread);
     ResumeThread(poster);
     CloseHandle(poster);
+}
+
+void TakeEscapeAsTheWorkEnds() noexcept {
+    DWORD dialogThreadId = 0;
+    const HWND dialog = FindDialog(&dialogThreadId);
+    escapeTaken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    worker = ThisThread();
+    // Pinned for good: the held procedure returns into this DLL after the worker has gone.
+    if (dialog == nullptr || escapeTaken == nullptr || worker == nullptr ||
+        PinModule() == nullptr) {
+        Record(L"escape not posted");
+        return;
+    }
+    dialogProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HoldAfterCancel)));
+    Post(dialog, LateInput::Escape);
+    WaitForSingleObject(escapeTaken, 30000);
 }
 
 }  // namespace vantle::fake_provider

@@ -32,11 +32,24 @@ HRESULT CreateDataSource(const IID& interfaceId, void** object) noexcept;
 
 HMODULE ThisModule() noexcept;
 
-// For a data source holding "latekey": a key for the dialog's Server field lands in the last
-// instant of the busy step, once the program's wait has seen the database work end and before
-// the dialog is given back, as a key typed at that moment would. The wait itself drops input
-// for greyed controls, so the dialog's thread is held still from here until the calling
-// (worker) thread has ended and the key is posted: its wait has then seen the end first.
-void PostKeyAsTheWorkEnds() noexcept;
+// What lands in the dialog as the probe ends, for a data source holding its name.
+enum class LateInput {
+    Key,          // "latekey": a character typed into the Server field
+    Escape,       // "lateesc": Esc, typed to the dialog, which has the focus while busy
+    CancelClick,  // "lateclick": a click on Cancel
+};
+
+// The input lands in the last instant of the busy step, once the program's wait has seen the
+// database work end and before the outcome is acted on, as input given at that moment would.
+// The wait itself would take the input at once, so the dialog's thread is held still from here
+// until the calling (worker) thread has ended and the input is posted: its wait has then seen
+// the end first, with the input still queued.
+void QueueInputAsTheWorkEnds(LateInput input) noexcept;
+
+// For a data source holding "lastround": Esc is taken by the dialog while the work still goes
+// on, and its wait sees the work's end before it looks at the stop the Esc asked for. The
+// dialog's handling of the Esc is held, once the stop is asked, until the calling thread has
+// ended, and that thread is held until then.
+void TakeEscapeAsTheWorkEnds() noexcept;
 
 }  // namespace vantle::fake_provider

@@ -213,10 +213,13 @@ class Command final : public Counted, public ICommandText {
         } else {
             ComPtr<IUnknown> self(static_cast<ICommand*>(this));
             hr = HandOut(new (std::nothrow) Rowset(self), interfaceId, rowset);
-            if (SUCCEEDED(hr) && Contains(server_, L"latekey")) PostKeyAsTheWorkEnds();
-            if (SUCCEEDED(hr)) return hr;
+            if (SUCCEEDED(hr)) {
+                LandLateInput();
+                return hr;
+            }
         }
         Record(L"Execute failed " + HresultText(hr));
+        LandLateInput();
         return description.empty() ? hr : Fail(hr, IID_ICommand, description);
     }
     HRESULT STDMETHODCALLTYPE GetDBSession(REFIID interfaceId, IUnknown** session) override {
@@ -236,6 +239,14 @@ class Command final : public Counted, public ICommandText {
     }
 
   private:
+    // The probe ends with this call, whatever it answers: the moment to try the dialog with.
+    void LandLateInput() const {
+        if (Contains(server_, L"latekey")) QueueInputAsTheWorkEnds(LateInput::Key);
+        if (Contains(server_, L"lateesc")) QueueInputAsTheWorkEnds(LateInput::Escape);
+        if (Contains(server_, L"lateclick")) QueueInputAsTheWorkEnds(LateInput::CancelClick);
+        if (Contains(server_, L"lastround")) TakeEscapeAsTheWorkEnds();
+    }
+
     const ComPtr<IUnknown> session_;
     const std::wstring server_;
     std::mutex mutex_;
