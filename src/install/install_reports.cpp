@@ -218,7 +218,8 @@ std::wstring StoppedReport(const ScriptOutcome& outcome) {
     text += outcome.logLeft ? L" and left the result log\n" : L" without writing the result log\n";
     return text + outcome.logPath + L"\n\nNothing else was run: " +
            (fallback ? L"" : L"osql was not started and ") +
-           L"Notepad was not opened. Press OK to run the setup again; the log is then replaced.";
+           L"Notepad was not opened. Press OK to run the setup again" +
+           (outcome.logLeft ? L"; the log is then replaced." : L".");
 }
 
 std::wstring WaitFailedReport(const ScriptOutcome& outcome) {
