@@ -2,7 +2,10 @@
 # threads variant gives std::thread to GoogleTest.
 set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
+# windres through a wrapper that gives it its include folders relative to the build folder:
+# windres passes them to the preprocessor through sh, where a checkout's "&" would split them.
+set(CMAKE_RC_COMPILER ${CMAKE_CURRENT_LIST_DIR}/windres-relative-includes)
+set(CMAKE_RC_COMPILER_ARG1 ${TOOLCHAIN_PREFIX}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
