@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <tuple>
+
+#include "install/install_run.h"
+#include "install/script_commands.h"
 #include "support/text.h"
 
 namespace vantle {
@@ -205,3 +211,90 @@ TEST(Reports, TheStopQuestionNamesTheToolAndWhatStoppingLeaves) {
 
 }  // namespace
 }  // namespace vantle
+
+#ifdef VANTLE_OPERATOR_README
+namespace vantle {
+namespace {
+
+// Runs of blanks and line ends as one blank: the manual wraps its lines where it likes.
+std::string Squeezed(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const bool blank = c == ' ' || c == '\r' || c == '\n';
+        if (!blank)
+            out += c;
+        else if (!out.empty() && out.back() != ' ')
+            out += ' ';
+    }
+    return out;
+}
+
+// README.txt is the one text that travels with the program: every box it can show is there by
+// the words the program opens it (or its telling paragraph) with, as composed here.
+TEST(Reports, EveryBoxIsInTheOperatorsManualByTheWordsItOpensWith) {
+    std::ifstream file(VANTLE_OPERATOR_README, std::ios::binary);
+    const std::string manual = Squeezed({std::istreambuf_iterator<char>(file), {}});
+    ASSERT_FALSE(manual.empty());
+    const auto refusal = [](ConnectionSettings settings) {
+        try {
+            ToolCommandFor(ScriptTool::Primary, settings, L"C:\\Vantle", L"C:\\Temp\\log");
+        } catch (const Error& error) {
+            return RefusedReport(error);
+        }
+        return std::wstring();
+    };
+    const Error error(ErrorNumber(0x80040E4Du), L"Provider", L"The provider's words.");
+    ScriptOutcome ran;
+    ran.logPath = L"C:\\Temp\\TableScriptResults.log";
+    ran.error = error;  // why an old log stayed
+    ran.primary.result = ran.fallback.result = ToolRun::Result::Exited;
+    ScriptOutcome missing = ran;
+    missing.primary.exitCode = missing.fallback.exitCode = 9009;
+    ScriptOutcome stopped = ran;
+    stopped.primary.result = ToolRun::Result::Stopped;
+    stopped.fallback = ToolRun{};
+    ScriptOutcome waitFailed = stopped;
+    waitFailed.primary.result = ToolRun::Result::WaitFailed;
+    waitFailed.primary.error = error;
+    ScriptOutcome endedFirst = stopped;
+    endedFirst.primary.result = ToolRun::Result::Exited;
+    // The text, and where in it the words to find start and end (npos: its end).
+    const std::tuple<std::wstring, std::wstring, std::wstring> boxes[] = {
+        {ConnectionFailureReport(kSettings, error, ProbeStep::Connecting), L"", L"QuillDB"},
+        {ConnectionFailureReport(kSettings, Error(ErrorNumber(0x800401F3u), L"ADODB", L""),
+                                 ProbeStep::Connecting),
+         L"This", L" (Microsoft"},
+        {ConnectionFailureReport(kSettings, error, ProbeStep::CreatingAdo), L"ADO", L" cannot"},
+        {ConnectionFailureReport(kSettings, error, ProbeStep::CreatingRecordset), L"", L"QuillDB"},
+        {ConnectionFailureReport(kSettings, error, ProbeStep::CreatingRecordset), L"ADO",
+         L", which"},
+        {NotOpenReport(kSettings), L"The connection", L","},
+        {kRerunQuestion, L"", L""},
+        {refusal({std::wstring(9000, L's'), L"D", L"U", L"P"}), L"", L" The"},
+        {refusal({std::wstring(9000, L's'), L"D", L"U", L"P"}), L" is", L":"},
+        {refusal({L"a\nb", L"D", L"U", L"P"}), L" holds", L","},
+        {refusal({L"S", L"D", L"U", std::wstring(1, L'\0')}), L"The password", L","},
+        {OldLogReport(ran), L"", L"\n"},
+        {NoLogReport(missing), L"", L"\n"},
+        {NoLogReport(missing), L"The SQL", L" must"},
+        {NoLogReport(ran), L"A tool", L","},
+        {StopQuestion(ScriptTool::Primary), L" is", L"\n"},
+        {StoppedReport(stopped), L"", L" sqlcmd"},
+        {StoppedReport(stopped), L" was ended", L" and"},
+        {StoppedReport(endedFirst), L" had already", L" ("},
+        {WaitFailedReport(waitFailed), L"", L" sqlcmd"},
+        {kShutdownBlockReason, L"", L""},
+        {FormatErrorReport(error), L"", L"-"}};
+    for (const auto& [text, from, to] : boxes) {
+        const size_t start = text.find(from);
+        const size_t end = to.empty() ? std::wstring::npos : text.find(to, start + from.size());
+        ASSERT_NE(start, std::wstring::npos) << testing::Narrow(text);
+        const std::string words = testing::Narrow(text.substr(start, end - start));
+        EXPECT_NE(manual.find(Squeezed(words)), std::string::npos)
+            << "not in README.txt: \"" << words << "\"";
+    }
+}
+
+}  // namespace
+}  // namespace vantle
+#endif
