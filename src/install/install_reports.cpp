@@ -64,6 +64,12 @@ std::wstring EndedWith(const ToolRun& run) {
                                  L"started in turn may still run)";
 }
 
+// The opening line of every report of a connection that could not be used.
+std::wstring CouldNotConnect(const ConnectionSettings& s) {
+    return L"Could not connect to database " + s.database + L" on server " + s.server + L" as " +
+           s.login + L".\n\n";
+}
+
 // How an administrator puts ADO back, for the program of either kind.
 constexpr const wchar_t* kRepairAdo =
     L"ADO is part of Windows (Windows DAC). Have an administrator repair Windows (sfc /scannow) "
@@ -102,8 +108,7 @@ std::wstring HexErrorNumber(std::int32_t number) {
 
 std::wstring ConnectionFailureReport(const ConnectionSettings& s, const Error& error,
                                      ProbeStep failedAt) {
-    const std::wstring what = L"Could not connect to database " + s.database + L" on server " +
-                              s.server + L" as " + s.login + L".\n\n";
+    const std::wstring what = CouldNotConnect(s);
     const std::wstring why = Described(error) + L"\n\n" + WithSource(error) + L"\n\n";
     if (failedAt == ProbeStep::CreatingRecordset) {
         // Logged in, and then ADO could not make the one object the probe needs: what is
@@ -142,9 +147,8 @@ std::wstring ConnectionFailureReport(const ConnectionSettings& s, const Error& e
 }
 
 std::wstring NotOpenReport(const ConnectionSettings& s) {
-    return L"Could not connect to database " + s.database + L" on server " + s.server + L" as " +
-           s.login +
-           L".\n\nThe connection was opened without an error, but ADO reports it as not open, "
+    return CouldNotConnect(s) +
+           L"The connection was opened without an error, but ADO reports it as not open, "
            L"so the tables could not be looked for; nothing was changed.\n\nThat comes from "
            L"beneath the program, not from the fields: check that the SQLOLEDB provider "
            L"registered on this computer is Microsoft's own (regsvr32 "
