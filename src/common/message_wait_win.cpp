@@ -33,26 +33,6 @@ void DeliverInput(MSG& message) {
     DispatchMessageW(&message);
 }
 
-}  // namespace
-
-UINT InputHeldQuery() {
-    // Registered, so that no window of another kind can mistake it for one of its own.
-    static const UINT query = RegisterWindowMessageW(L"VantleInputHeld");
-    return query;
-}
-
-void DiscardPendingInput() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-    }
-    while (PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
-    }
-    while (PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
-    }
-}
-
-namespace {
-
 // Everything queued for this thread now, delivered as WaitKeepingWindowsAlive delivers it,
 // including what the windows post again meanwhile (a key taken as the dialog's own).
 void DeliverQueued(bool& quit, int& quitCode) {
@@ -73,6 +53,22 @@ void DeliverQueued(bool& quit, int& quitCode) {
 }
 
 }  // namespace
+
+UINT InputHeldQuery() {
+    // Registered, so that no window of another kind can mistake it for one of its own.
+    static const UINT query = RegisterWindowMessageW(L"VantleInputHeld");
+    return query;
+}
+
+void DiscardPendingInput() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+    while (PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+    }
+}
 
 void DeliverQueuedMessages() {
     bool quit = false;

@@ -97,7 +97,7 @@ ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
     };
     // Started suspended, nothing of it has run yet: it may be thrown away and started again.
     const auto discard = [&] {
-        TerminateProcess(info.hProcess, ERROR_CANCELLED);
+        TerminateProcess(info.hProcess, kStoppedExitCode);
         WaitForSingleObject(info.hProcess, INFINITE);
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);
