@@ -28,6 +28,7 @@ class RunBusy {
     explicit RunBusy(Form1& form) : form_(form) {}
     void Step(Form1::BusyStep step) {
         caption_ = step.caption;
+        shutdownBlockReason_ = step.shutdownBlockReason;
         if (busy_) {
             busy_->Next(std::move(step));
         } else {
@@ -35,9 +36,10 @@ class RunBusy {
         }
     }
     // Between two steps, once a tool has ended: still busy under the same caption, but nothing
-    // runs that a question could name, so a way out stops the run at once.
+    // runs that a question could name, so a way out stops the run at once. The session stays
+    // held from the first tool to the last: the fallback may yet run the script.
     void Between() {
-        if (busy_) busy_->Next({caption_, {}, {}});
+        if (busy_) busy_->Next({caption_, {}, shutdownBlockReason_});
     }
     void End() { busy_.reset(); }
 
@@ -45,6 +47,7 @@ class RunBusy {
     Form1& form_;
     std::optional<Form1::Busy> busy_;
     std::wstring caption_;
+    std::wstring shutdownBlockReason_;
 };
 
 // The run's questions and reports are the operator's to answer: the dialog is no longer busy
@@ -60,9 +63,9 @@ class PromptOutsideBusy final : public InstallPrompt {
         busy_.End();
         prompt_.ReportError(text);
     }
-    void ReportStopped(const std::wstring& text) override {
+    void ReportOutcome(const std::wstring& text) override {
         busy_.End();
-        prompt_.ReportStopped(text);
+        prompt_.ReportOutcome(text);
     }
 
   private:
@@ -86,7 +89,7 @@ ProbeOutcome ProbeUnlessGivenUp(Form1& form, RunBusy& busy, Database& database,
 
 }  // namespace
 
-void RunSetupApp(HINSTANCE instance, Database& database) {
+void RunSetupApp(HINSTANCE instance, Database& database, ProcessPlatform& processes) {
     // A second copy would delete or overwrite the first one's result log in %TEMP%.
     const SingleInstance instanceGuard;
     if (!instanceGuard.IsFirst()) {
@@ -110,7 +113,7 @@ void RunSetupApp(HINSTANCE instance, Database& database) {
                 [&boxes, tool] { return boxes.ConfirmRerun(StopQuestion(tool), kStopTitle); },
                 kShutdownBlockReason};
         };
-        ShellProcessRunner runner(form.StopRequest());
+        ShellProcessRunner runner(form.StopRequest(), processes);
         ScriptRun script(settings, environment, files, runner,
                          {[&](ScriptTool tool) { busy.Step(step(tool)); },
                           [&] {

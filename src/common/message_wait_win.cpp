@@ -33,22 +33,27 @@ void DeliverInput(MSG& message) {
     DispatchMessageW(&message);
 }
 
-// Everything queued for this thread now, delivered as WaitKeepingWindowsAlive delivers it,
-// including what the windows post again meanwhile (a key taken as the dialog's own).
+// What is queued for this thread as the call begins, delivered as WaitKeepingWindowsAlive
+// delivers it, including what the windows post again meanwhile (a key taken as the dialog's own)
+// while it is still the same moment. A steady stream of messages cannot hold the caller: the
+// first one posted after the call began is the last one delivered, the rest wait for the next
+// call. (A message's time is when it was posted or typed; a timer's or a repaint's, when it is
+// taken, and those come last.)
 void DeliverQueued(bool& quit, int& quitCode) {
+    const DWORD began = GetTickCount();
     MSG message;
     // PeekMessage also delivers the messages other threads send (WM_NULL and the like).
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        const bool later = static_cast<LONG>(message.time - began) > 0;
         if (message.message == WM_QUIT) {
             quit = true;  // not ours to act on here: handed back once the wait is over
             quitCode = static_cast<int>(message.wParam);
-            continue;
-        }
-        if (IsUserInput(message.message)) {
+        } else if (IsUserInput(message.message)) {
             DeliverInput(message);
-            continue;
+        } else {
+            DispatchMessageW(&message);
         }
-        DispatchMessageW(&message);
+        if (later) break;
     }
 }
 

@@ -27,9 +27,9 @@ WaitResult WaitKeepingWindowsAlive(HANDLE object, HANDLE interrupt = nullptr);
 // takes it). DefWindowProc answers 0.
 UINT InputHeldQuery();
 
-// Delivers what is already queued for this thread, as WaitKeepingWindowsAlive would, and returns
-// once nothing is: a wait that ended when its object was signalled can leave input behind that
-// came before the end was seen.
+// Delivers what is already queued for this thread as it is called, as WaitKeepingWindowsAlive
+// would, and returns once that is done, however many messages keep coming: a wait that ended
+// when its object was signalled can leave input behind that came before the end was seen.
 void DeliverQueuedMessages();
 
 // Drops the keyboard and mouse input queued for this thread.

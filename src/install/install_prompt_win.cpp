@@ -13,7 +13,7 @@ void WindowsInstallPrompt::ReportError(const std::wstring& text) {
     MessageBoxW(owner_, text.c_str(), kAppCaption, MB_OK | MB_ICONERROR);
 }
 
-void WindowsInstallPrompt::ReportStopped(const std::wstring& text) {
+void WindowsInstallPrompt::ReportOutcome(const std::wstring& text) {
     MessageBoxW(owner_, text.c_str(), kAppCaption, MB_OK | MB_ICONINFORMATION);
 }
 

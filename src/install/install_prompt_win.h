@@ -12,7 +12,7 @@ class WindowsInstallPrompt final : public InstallPrompt {
     explicit WindowsInstallPrompt(HWND owner) : owner_(owner) {}
     bool ConfirmRerun(const std::wstring& text, const std::wstring& title) override;
     void ReportError(const std::wstring& text) override;
-    void ReportStopped(const std::wstring& text) override;
+    void ReportOutcome(const std::wstring& text) override;
 
     // Yes/No, question icon, No the default: 4 + 32 + 256.
     static constexpr UINT kConfirmStyle = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2;

@@ -55,13 +55,32 @@ std::wstring WhatTheEndedToolLeft(const ScriptOutcome& outcome) {
            L"replaced.";
 }
 
-// What ending a tool reached: its job holds everything it started; without one, only what the
-// processes' parent links still showed.
+// What ending a tool reached: its job holds everything it started; without one, or when the job
+// could not be ended, only what the processes' parent links still showed.
 std::wstring EndedWith(const ToolRun& run) {
-    return run.endedWithItsJob ? L" and everything it had started"
-                               : L" and the programs found started from it (it could not be "
-                                 L"put in a job of this program's, so anything those had "
-                                 L"started in turn may still run)";
+    switch (run.endedBy) {
+        case EndedBy::Job:
+            break;
+        case EndedBy::ParentLinksNoJob:
+            return L" and the programs found started from it (it could not be put in a job of "
+                   L"this program's, so anything those had started in turn may still run)";
+        case EndedBy::ParentLinksJobNotEnded:
+            return L" and the programs found started from it (its job could not be ended, so "
+                   L"anything those had started in turn may still run)";
+    }
+    return L" and everything it had started";
+}
+
+// The tool ran and its end was seen: whatever it was, it is installed and could be started.
+bool Ran(const ToolRun& run) {
+    return (run.result == ToolRun::Result::Exited && run.exitCode != kCommandNotFound) ||
+           (run.result == ToolRun::Result::Failed && run.error->Number() == kErrorExitCode);
+}
+
+// cmd.exe, which every tool is run through, could not be started (or not held once it was):
+// no tool was ever looked for.
+bool InterpreterNotStarted(const ToolRun& run) {
+    return run.result == ToolRun::Result::Failed && run.error->Number() != kErrorExitCode;
 }
 
 // The opening line of every report of a connection that could not be used.
@@ -165,14 +184,18 @@ std::wstring OldLogReport(const ScriptOutcome& outcome) {
 }
 
 std::wstring NoLogReport(const ScriptOutcome& outcome) {
-    const auto ran = [](const ToolRun& run) {
-        return run.result == ToolRun::Result::Exited && run.exitCode != kCommandNotFound;
-    };
     std::wstring text =
         L"There is no result to show: neither sqlcmd nor osql wrote the result log\n" +
         outcome.logPath + L"\n\n" + DescribeTool(L"sqlcmd", outcome.primary) + L"\n" +
         DescribeTool(L"osql", outcome.fallback) + L"\n\n";
-    if (!ran(outcome.primary) && !ran(outcome.fallback)) {
+    if (!Ran(outcome.primary) && !Ran(outcome.fallback)) {
+        if (InterpreterNotStarted(outcome.primary) || InterpreterNotStarted(outcome.fallback)) {
+            return text +
+                   L"Windows could not start cmd.exe, the command interpreter the tools are run "
+                   L"through (the reason is above), so the tools were never looked for. Have an "
+                   L"administrator check that %windir%\\System32\\cmd.exe is there and that no "
+                   L"policy keeps this user from running it; then press OK again.";
+        }
         return text +
                L"The SQL Server command-line tools (sqlcmd, or the older osql) must be installed "
                L"and on PATH. Install them; then press OK again.";
@@ -214,12 +237,20 @@ std::wstring StoppedReport(const ScriptOutcome& outcome) {
         text += fallback ? L" (sqlcmd had left no log)." : L", and osql was not run.";
         return text + WhatTheEndedToolLeft(outcome);
     }
-    // The stop came as the tool ended by itself, or was confirmed once it had: nothing was
-    // ended, and nothing more was started.
-    text += tool + L" had already ended by itself";
-    if (run.result == ToolRun::Result::Exited)
-        text += L" (exit code " + std::to_wstring(run.exitCode) + L")";
-    text += outcome.logLeft ? L" and left the result log\n" : L" without writing the result log\n";
+    // The stop came as the tool ended by itself, or was confirmed once it had, or once it was
+    // known not to have started at all: nothing was ended, and nothing more was started.
+    if (run.result == ToolRun::Result::Failed) {
+        text += tool + L" could not be started (" + Described(*run.error) + L" (" +
+                WithSource(*run.error) + L")), so there is no result log\n";
+    } else if (run.result == ToolRun::Result::Exited && run.exitCode == kCommandNotFound) {
+        text += tool + L" was not found (cmd.exe exit code 9009), so there is no result log\n";
+    } else {
+        text += tool + L" had already ended by itself";
+        if (run.result == ToolRun::Result::Exited)
+            text += L" (exit code " + std::to_wstring(run.exitCode) + L")";
+        text +=
+            outcome.logLeft ? L" and left the result log\n" : L" without writing the result log\n";
+    }
     return text + outcome.logPath + L"\n\nNothing else was run: " +
            (fallback ? L"" : L"osql was not started and ") +
            L"Notepad was not opened. Press OK to run the setup again" +
@@ -234,6 +265,20 @@ std::wstring WaitFailedReport(const ScriptOutcome& outcome) {
            L" to end, so it ended " + tool + EndedWith(run) +
            (fallback ? L"." : L", and osql was not run.") + L"\n\n" + Described(*run.error) +
            L" (" + WithSource(*run.error) + L")" + WhatTheEndedToolLeft(outcome);
+}
+
+std::wstring ViewerFailedReport(const ScriptOutcome& outcome) {
+    const ToolRun& viewer = outcome.viewer;
+    const std::wstring why =
+        viewer.result == ToolRun::Result::Failed
+            ? L"cmd.exe, which starts it, could not be started: " + Described(*viewer.error) +
+                  L" (" + WithSource(*viewer.error) + L")"
+            : L"cmd.exe's start command ended with exit code " + std::to_wstring(viewer.exitCode) +
+                  L" instead of 0 (Notepad missing, or barred by a policy)";
+    return L"The table script has run, but Notepad could not be opened to show its result log: " +
+           why + L".\n\nThe result log is\n" + outcome.logPath +
+           L"\n\nOpen it in any text editor to see what the script did. The program ends when "
+           L"this box is closed.";
 }
 
 }  // namespace vantle

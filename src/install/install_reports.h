@@ -44,6 +44,10 @@ std::wstring StoppedReport(const ScriptOutcome& outcome);
 // the log it had written so far.
 std::wstring WaitFailedReport(const ScriptOutcome& outcome);
 
+// The script ran and left its log, but Notepad could not be started on it: where the log is,
+// and why, in the system's words where it gave any.
+std::wstring ViewerFailedReport(const ScriptOutcome& outcome);
+
 // Given to Windows while a tool runs, which the session cannot end without cutting short.
 inline constexpr const wchar_t* kShutdownBlockReason = L"The Vantle Tables script is running.";
 

@@ -54,7 +54,7 @@ InstallOutcome InstallRun::Run() {
             prompt_.ReportError(NoLogReport(script));
             return InstallOutcome::NoLog;
         case ScriptOutcome::Result::Stopped:
-            prompt_.ReportStopped(StoppedReport(script));
+            prompt_.ReportOutcome(StoppedReport(script));
             return InstallOutcome::Stopped;
         case ScriptOutcome::Result::WaitFailed:
             prompt_.ReportError(WaitFailedReport(script));
@@ -62,6 +62,10 @@ InstallOutcome InstallRun::Run() {
         case ScriptOutcome::Result::Refused:
             prompt_.ReportError(RefusedReport(*script.error));
             return InstallOutcome::Refused;
+        case ScriptOutcome::Result::ViewerFailed:
+            // The script has run: the run is over as planned but for the log's window.
+            prompt_.ReportOutcome(ViewerFailedReport(script));
+            break;
         case ScriptOutcome::Result::LogShown:
             break;
     }

@@ -23,8 +23,10 @@ class InstallPrompt {
     virtual bool ConfirmRerun(const std::wstring& text, const std::wstring& title) = 0;
     // An error box over the dialog; the run then returns to the dialog.
     virtual void ReportError(const std::wstring& text) = 0;
-    // A box over the dialog telling what became of a run the operator stopped.
-    virtual void ReportStopped(const std::wstring& text) = 0;
+    // A box over the dialog telling what became of a run that did not end as planned, with
+    // nothing in the fields to correct: the operator stopped it, or Notepad could not show its
+    // log.
+    virtual void ReportOutcome(const std::wstring& text) = 0;
 };
 
 // What OK sets going, one step at a time; the run decides what follows each.
@@ -51,7 +53,8 @@ enum class InstallOutcome {
     Stopped,           // the operator stopped a tool; reported; back to the dialog
     Refused,           // a value no tool can be given; reported; nothing ran; back to the dialog
     WaitFailed,        // a tool could not be waited for and was ended; reported; back to the dialog
-    ScriptRun,         // the script ran and its log is shown: the program ends now
+    ScriptRun,         // the script ran and its log is shown, or where it is was told (no
+                       // Notepad): the program ends now
 };
 
 // What OK does: connect and probe for the tables, ask before a re-run, run the script, and

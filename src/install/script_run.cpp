@@ -75,7 +75,11 @@ ScriptOutcome ScriptRun::RunAll() {
         outcome.result = ScriptOutcome::Result::NoLog;
         return outcome;
     }
-    ResumeNext([&] { OpenResultLog(); });
+    // start reports by its exit code that it could not open Notepad (not found, barred by
+    // policy): the operator would otherwise be left with no window and no word.
+    outcome.viewer = OpenResultLog();
+    if (outcome.viewer.result != ToolRun::Result::Exited || outcome.viewer.exitCode != 0)
+        outcome.result = ScriptOutcome::Result::ViewerFailed;
     return outcome;
 }
 
@@ -124,13 +128,21 @@ ToolRun ScriptRun::RunTool(ScriptTool tool) {
                 break;
         }
         run.error = error;
-        run.endedWithItsJob = !EndedByParentLinks(error);
+        run.endedBy = HowEnded(error);
     }
     return run;
 }
 
-void ScriptRun::OpenResultLog() {
-    runner_.Run(Interpreter(ViewerCommandLine(resultLog_)), kWindowHidden);
+ToolRun ScriptRun::OpenResultLog() {
+    ToolRun run;
+    try {
+        run.exitCode = runner_.Run(Interpreter(ViewerCommandLine(resultLog_)), kWindowHidden);
+        run.result = ToolRun::Result::Exited;
+    } catch (const Error& error) {
+        run.result = ToolRun::Result::Failed;
+        run.error = error;
+    }
+    return run;
 }
 
 ProgramCommand ScriptRun::Interpreter(const std::wstring& commandLine,

@@ -29,17 +29,39 @@ inline constexpr const wchar_t* kWaitFailure = L"Failed to wait for child proces
 inline constexpr std::int32_t kErrorStopped = ErrorNumber(0x800704C7u);  // ERROR_CANCELLED
 inline constexpr const wchar_t* kStoppedDescription = L"Stopped by the operator";
 
-// Ends the description of a stop or a failed wait when the program had to be ended without a
-// job of its own (none could be had: Windows 7 inside a job that allows no breakaway), with
-// whatever the processes' parent links still showed it had started: what left the tree (a
-// program whose parent had ended first) may run on.
-inline constexpr const wchar_t* kEndedByParentLinks =
+// How a stop or a failed wait ended a program that ends with this one: by its job, which holds
+// everything it started; or, without one, with whatever the processes' parent links still showed
+// it had started. What left the tree that way (a program whose parent had ended first) may run
+// on. Without a job is when none could be had (Windows 7 inside a job that allows no
+// breakaway), or when the job itself could not be ended.
+enum class EndedBy { Job, ParentLinksNoJob, ParentLinksJobNotEnded };
+
+// What ends the error's description when it was not the job.
+inline constexpr const wchar_t* kEndedWithoutAJob =
     L" (not in a job of this program's: ended with the programs found started from it)";
-inline bool EndedByParentLinks(const Error& error) {
+inline constexpr const wchar_t* kEndedWhenTheJobWasNot =
+    L" (its job could not be ended: ended with the programs found started from it)";
+inline const wchar_t* EndedNote(EndedBy how) {
+    switch (how) {
+        case EndedBy::ParentLinksNoJob:
+            return kEndedWithoutAJob;
+        case EndedBy::ParentLinksJobNotEnded:
+            return kEndedWhenTheJobWasNot;
+        case EndedBy::Job:
+            break;
+    }
+    return L"";
+}
+// Read back from a raised stop or failed wait.
+inline EndedBy HowEnded(const Error& error) {
     const std::wstring& text = error.Description();
-    const std::wstring note = kEndedByParentLinks;
-    return text.size() >= note.size() &&
-           text.compare(text.size() - note.size(), note.size(), note) == 0;
+    for (const EndedBy how : {EndedBy::ParentLinksNoJob, EndedBy::ParentLinksJobNotEnded}) {
+        const std::wstring note = EndedNote(how);
+        if (text.size() >= note.size() &&
+            text.compare(text.size() - note.size(), note.size(), note) == 0)
+            return how;
+    }
+    return EndedBy::Job;
 }
 
 // Show states in the platform's numbering.

@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "common/environment_block.h"
@@ -25,46 +26,73 @@ UniqueHandle CreateEndingJob() {
 
 constexpr UINT kStoppedExitCode = ERROR_CANCELLED;
 
-FILETIME CreationTime(HANDLE process) {
-    FILETIME created{}, exited, kernel, user;
-    GetProcessTimes(process, &created, &exited, &kernel, &user);
-    return created;
+bool Before(const FILETIME& a, const FILETIME& b) {
+    return CompareFileTime(&a, &b) < 0;
+}
+
+// One process of a tree being ended: when it was created, and when it had gone (none of its
+// children can be newer than that).
+struct Member {
+    DWORD id;
+    FILETIME created;
+    FILETIME gone;
+};
+
+// Ends a process opened with the rights to end, read and wait for it, and waits a moment for it
+// to go. With no end seen, what it started may be as new as anything else.
+Member EndMember(HANDLE process, DWORD id) {
+    Member member{id, {}, {0xFFFFFFFF, 0x7FFFFFFF}};
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(process, &member.created, &exited, &kernel, &user);
+    TerminateProcess(process, kStoppedExitCode);
+    if (WaitForSingleObject(process, 5000) == WAIT_OBJECT_0 &&
+        GetProcessTimes(process, &created, &exited, &kernel, &user))
+        member.gone = exited;
+    return member;
 }
 
 // Ends a process and what the processes' parent links show it started. A link names the
 // process that started this one, which may since have ended and its identifier been taken by
-// another: a child is only one started after its parent. Parents are ended first, so that none
-// starts anything more while its children are ended.
-void EndTree(DWORD rootId) {
-    std::vector<PROCESSENTRY32W> processes;
-    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = snapshot ? Process32FirstW(snapshot.Get(), &entry) : FALSE; more != FALSE;
-         more = Process32NextW(snapshot.Get(), &entry))
-        processes.push_back(entry);
-    struct Found {
-        DWORD id;
-        FILETIME created;
-    };
-    std::vector<Found> tree{{rootId, {}}};
-    constexpr DWORD kAccess = PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION;
-    for (size_t parent = 0; parent < tree.size(); ++parent) {
-        const UniqueHandle ending(OpenProcess(kAccess, FALSE, tree[parent].id));
-        if (!ending) continue;
-        if (parent == 0) tree[0].created = CreationTime(ending.Get());
-        TerminateProcess(ending.Get(), kStoppedExitCode);
-        for (const PROCESSENTRY32W& candidate : processes) {
-            if (candidate.th32ParentProcessID != tree[parent].id ||
-                candidate.th32ProcessID == tree[parent].id)
-                continue;
-            const UniqueHandle child(
-                OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, candidate.th32ProcessID));
-            if (!child) continue;
-            const FILETIME created = CreationTime(child.Get());
-            if (CompareFileTime(&created, &tree[parent].created) >= 0)
-                tree.push_back({candidate.th32ProcessID, created});
+// another: a child is only one created after its parent and before the parent had gone, and
+// before the list was made (an identifier taken since names a newcomer). Each one is checked and
+// ended through the same handle, so the process checked is the process ended. Parents are ended
+// first, so that none starts anything more while its children are ended; and the processes are
+// listed again until a list shows nothing new, for a child started as its parent was ended.
+void EndTree(ProcessPlatform& platform, DWORD rootId) {
+    constexpr DWORD kAccess = PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE;
+    constexpr int kMostLists = 8;
+    std::vector<Member> tree;
+    {
+        // The caller holds a handle to the root: its identifier cannot have been taken by another.
+        const UniqueHandle root(OpenProcess(kAccess, FALSE, rootId));
+        if (!root) return;
+        tree.push_back(EndMember(root.Get(), rootId));
+    }
+    for (int list = 0; list < kMostLists; ++list) {
+        const ProcessPlatform::ProcessList listed = platform.ListProcesses();
+        bool grew = false;
+        for (size_t parent = 0; parent < tree.size(); ++parent) {
+            for (const ProcessPlatform::Listed& candidate : listed.processes) {
+                if (candidate.parentId != tree[parent].id ||
+                    candidate.processId == candidate.parentId)
+                    continue;
+                const UniqueHandle child(OpenProcess(kAccess, FALSE, candidate.processId));
+                if (!child) continue;
+                FILETIME created, exited, kernel, user;
+                if (!GetProcessTimes(child.Get(), &created, &exited, &kernel, &user)) continue;
+                if (Before(created, tree[parent].created) || Before(tree[parent].gone, created) ||
+                    Before(listed.taken, created))
+                    continue;
+                const bool known = std::any_of(tree.begin(), tree.end(), [&](const Member& m) {
+                    return m.id == candidate.processId &&
+                           CompareFileTime(&m.created, &created) == 0;
+                });
+                if (known) continue;
+                tree.push_back(EndMember(child.Get(), candidate.processId));
+                grew = true;
+            }
         }
+        if (!grew) break;
     }
 }
 
@@ -86,14 +114,9 @@ ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
     }
     PROCESS_INFORMATION info{};
     const auto create = [&](DWORD flags) {
-        std::wstring line = command.commandLine;  // CreateProcessW may write to its command line
         info = {};
-        return CreateProcessW(
-                   command.application.empty() ? nullptr : command.application.c_str(), line.data(),
-                   nullptr, nullptr, FALSE, flags,
-                   environment.empty() ? nullptr : environment.data(),
-                   command.currentFolder.empty() ? nullptr : command.currentFolder.c_str(),
-                   &startup, &info) != FALSE;
+        return Create(command, startup, flags, environment.empty() ? nullptr : environment.data(),
+                      info);
     };
     // Started suspended, nothing of it has run yet: it may be thrown away and started again.
     const auto discard = [&] {
@@ -110,14 +133,14 @@ ProcessPlatform::Started ProcessPlatform::Start(const ProgramCommand& command,
         if (started.job) flags |= CREATE_SUSPENDED;
     }
     bool created = create(flags);
-    if (created && started.job && !AssignProcessToJobObject(started.job.Get(), info.hProcess)) {
+    if (created && started.job && !JoinJob(started.job.Get(), info.hProcess)) {
         // Before Windows 8 a process already in a job (the one this program was started in)
         // cannot join another. Started again with leave to break away from that job, it can, if
         // that job allows it; otherwise it runs as it would have without a job of ours, and
         // ending it takes the processes' parent links.
         discard();
         created = create(flags | CREATE_BREAKAWAY_FROM_JOB);
-        if (!created || !AssignProcessToJobObject(started.job.Get(), info.hProcess)) {
+        if (!created || !JoinJob(started.job.Get(), info.hProcess)) {
             if (created) discard();
             started.job.Reset();
             created = create(flags);
@@ -153,10 +176,14 @@ bool ProcessPlatform::Wait(HANDLE process, HANDLE stop) {
     throw Error(static_cast<std::int32_t>(error), kSyncShellSource, SystemMessage(error));
 }
 
-void ProcessPlatform::End(HANDLE job, HANDLE process) {
-    if (job == nullptr || !TerminateJobObject(job, kStoppedExitCode))
-        EndTree(GetProcessId(process));
+EndedBy ProcessPlatform::End(HANDLE job, HANDLE process) {
+    EndedBy how = EndedBy::Job;
+    if (job == nullptr || !TerminateJobObject(job, kStoppedExitCode)) {
+        how = job == nullptr ? EndedBy::ParentLinksNoJob : EndedBy::ParentLinksJobNotEnded;
+        EndTree(*this, GetProcessId(process));
+    }
     WaitForSingleObject(process, INFINITE);
+    return how;
 }
 
 bool ProcessPlatform::GetExitCode(HANDLE process, DWORD* exitCode) {
@@ -165,6 +192,31 @@ bool ProcessPlatform::GetExitCode(HANDLE process, DWORD* exitCode) {
 
 DWORD ProcessPlatform::LastError() {
     return GetLastError();
+}
+
+bool ProcessPlatform::Create(const ProgramCommand& command, STARTUPINFOW startup, DWORD flags,
+                             wchar_t* environment, PROCESS_INFORMATION& created) {
+    std::wstring line = command.commandLine;  // CreateProcessW may write to its command line
+    return CreateProcessW(command.application.empty() ? nullptr : command.application.c_str(),
+                          line.data(), nullptr, nullptr, FALSE, flags, environment,
+                          command.currentFolder.empty() ? nullptr : command.currentFolder.c_str(),
+                          &startup, &created) != FALSE;
+}
+
+bool ProcessPlatform::JoinJob(HANDLE job, HANDLE process) {
+    return AssignProcessToJobObject(job, process) != FALSE;
+}
+
+ProcessPlatform::ProcessList ProcessPlatform::ListProcesses() {
+    ProcessList list;
+    GetSystemTimeAsFileTime(&list.taken);
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = snapshot ? Process32FirstW(snapshot.Get(), &entry) : FALSE; more != FALSE;
+         more = Process32NextW(snapshot.Get(), &entry))
+        list.processes.push_back({entry.th32ProcessID, entry.th32ParentProcessID});
+    return list;
 }
 
 ProcessPlatform& ProcessPlatform::Real() {
@@ -199,17 +251,14 @@ std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
         // runner's own failure, so that no caller takes it for a program that never started.
         std::wstring description =
             kWaitFailure + std::to_wstring(error.Number()) + L": " + error.Description();
-        if (command.endsWithThisProgram) {
-            platform.End(started.job.Get(), process.Get());
-            if (!started.job) description += kEndedByParentLinks;
-        }
+        if (command.endsWithThisProgram)
+            description += EndedNote(platform.End(started.job.Get(), process.Get()));
         throw Error(kErrorWaitFailed, kSyncShellSource, description);
     }
     if (!ended) {
-        platform.End(started.job.Get(), process.Get());
+        const EndedBy how = platform.End(started.job.Get(), process.Get());
         throw Error(kErrorStopped, kSyncShellSource,
-                    started.job ? std::wstring(kStoppedDescription)
-                                : kStoppedDescription + std::wstring(kEndedByParentLinks));
+                    kStoppedDescription + std::wstring(EndedNote(how)));
     }
 
     DWORD exitCode = 0;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/system_message_win.h"
 #include "common/unique_handle_win.h"
@@ -26,6 +27,16 @@ class ProcessPlatform {
         UniqueHandle job;
     };
 
+    // A process as the system lists it: who started it, as far as the system remembers.
+    struct Listed {
+        DWORD processId = 0;
+        DWORD parentId = 0;
+    };
+    struct ProcessList {
+        FILETIME taken{};  // just before the list was made: nothing created since is in it
+        std::vector<Listed> processes;
+    };
+
     virtual ~ProcessPlatform() = default;
     // Raises Error with the system's number and message when the program cannot be started.
     virtual Started Start(const ProgramCommand& command, std::int32_t windowStyle);
@@ -33,11 +44,18 @@ class ProcessPlatform {
     // True once the process has ended; false when `stop` (if given) was signalled first. Raises
     // Error with the system's number when the wait itself fails.
     virtual bool Wait(HANDLE process, HANDLE stop);
-    // Ends the job's processes (without a job, the process and what its parent links show it
-    // started) and waits until the process has gone.
-    virtual void End(HANDLE job, HANDLE process);
+    // Ends the job's processes, or, without a job or when the job cannot be ended, the process
+    // and what its parent links show it started; then waits until the process has gone.
+    virtual EndedBy End(HANDLE job, HANDLE process);
     virtual bool GetExitCode(HANDLE process, DWORD* exitCode);
     virtual DWORD LastError();
+
+    // The calls Start and End are made of, so that a test can refuse what Windows 7 refuses.
+    // CreateProcessW of `command` with `flags`; false with the system's error set.
+    virtual bool Create(const ProgramCommand& command, STARTUPINFOW startup, DWORD flags,
+                        wchar_t* environment, PROCESS_INFORMATION& created);
+    virtual bool JoinJob(HANDLE job, HANDLE process);
+    virtual ProcessList ListProcesses();
 
     static ProcessPlatform& Real();
 };
@@ -51,7 +69,7 @@ std::int32_t SyncShell(const std::wstring& commandLine, std::int32_t windowStyle
 // The same for a prepared command. When `stop` is signalled while the process runs, it is
 // ended with everything it started, and kErrorStopped is raised. When the wait itself fails, a
 // command that ends with this program is ended the same way, and the failure raised. Either
-// description ends in kEndedByParentLinks when no job could be had for the process.
+// description ends in the note of how it was ended (EndedNote) when not by its job.
 std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
                        ProcessPlatform& platform = ProcessPlatform::Real(), HANDLE stop = nullptr);
 
@@ -61,13 +79,16 @@ std::int32_t SyncShell(const ProgramCommand& command, std::int32_t windowStyle,
 // dialog sets when the operator has confirmed (nullptr: never).
 class ShellProcessRunner final : public ProcessRunner {
   public:
-    explicit ShellProcessRunner(HANDLE stop = nullptr) : stop_(stop) {}
+    explicit ShellProcessRunner(HANDLE stop = nullptr,
+                                ProcessPlatform& platform = ProcessPlatform::Real())
+        : stop_(stop), platform_(platform) {}
     std::int32_t Run(const ProgramCommand& command, std::int32_t windowStyle) override {
-        return ShellModule::SyncShell(command, windowStyle, ProcessPlatform::Real(), stop_);
+        return ShellModule::SyncShell(command, windowStyle, platform_, stop_);
     }
 
   private:
     HANDLE stop_;
+    ProcessPlatform& platform_;
 };
 
 }  // namespace vantle

@@ -321,7 +321,7 @@ TEST_F(InstallTest, NeitherToolLeavingALogIsReportedWithWhatBecameOfEachAndNoNot
     EXPECT_TRUE(Calls(L"notepad").empty()) << "nothing of this run to show";
 }
 
-TEST_F(InstallTest, ToolsMissingFromPathAreReportedAsNotFound) {
+TEST_F(InstallTest, ToolsOrNotepadMissingAreReported) {
     const testing::TempDir onlyNotepad{L"np"};
     std::filesystem::copy_file(testing::StandinFolder() / L"notepad.exe",
                                onlyNotepad.Path() / L"notepad.exe");
@@ -335,6 +335,42 @@ TEST_F(InstallTest, ToolsMissingFromPathAreReportedAsNotFound) {
     EXPECT_NE(contents.text.find(L"must be installed and on PATH"), std::wstring::npos);
     Answer(contents.box, IDOK);
     ExpectDialogUnchanged();
+
+    // Notepad taken out of the Windows folders, and none on PATH: the script runs, the box says
+    // where its log is, and the program ends as after a finished run.
+    struct NotepadRemoved {
+        std::vector<std::wstring> moved;
+        NotepadRemoved() {
+            wchar_t folder[MAX_PATH];
+            for (const UINT length :
+                 {GetWindowsDirectoryW(folder, MAX_PATH), GetSystemDirectoryW(folder, MAX_PATH)}) {
+                const std::wstring notepad = std::wstring(folder, length) + L"\\notepad.exe";
+                if (MoveFileW(notepad.c_str(), (notepad + L".away").c_str()))
+                    moved.push_back(notepad);
+            }
+        }
+        ~NotepadRemoved() {
+            for (const std::wstring& notepad : moved)
+                MoveFileW((notepad + L".away").c_str(), notepad.c_str());
+        }
+    };
+    const testing::TempDir onlyTools{L"tools"};
+    std::filesystem::copy_file(testing::StandinFolder() / L"sqlcmd.exe",
+                               onlyTools.Path() / L"sqlcmd.exe");
+    const NotepadRemoved removed;
+    ASSERT_EQ(removed.moved.size(), 2u);
+    ASSERT_NE(Start({.environment = {{L"PATH", onlyTools.Win() + L";C:\\windows\\system32"}}}),
+              nullptr);
+    const BoxContents told = ReportAfterOk();
+    ASSERT_NE(told.box, nullptr);
+    EXPECT_EQ(told.text.rfind(L"The table script has run, but Notepad could not be opened", 0), 0u)
+        << testing::ToUtf8Text(told.text);
+    EXPECT_NE(told.text.find(L"\n" + Log().wstring() + L"\n"), std::wstring::npos);
+    EXPECT_EQ(testing::ReadBytes(Log()), "sqlcmd wrote this\r\n");
+    Answer(told.box, IDOK);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(process_.WaitForExit(20s, &exitCode)) << "the program did not end";
+    EXPECT_EQ(exitCode, 0u);
 }
 
 TEST_F(InstallTest, AnOldLogThatCannotBeDeletedOrAValueTooLongForCmdIsReportedAndNothingRuns) {

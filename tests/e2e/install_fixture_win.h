@@ -79,6 +79,8 @@ class InstallTest : public ::testing::Test {
     // What the stand-in provider (or the harness's database) was asked, in order.
     std::vector<std::wstring> ProviderCalls() const { return Events(L"provider"); }
     std::vector<std::wstring> DatabaseCalls() const { return Events(L"database"); }
+    // What the harness's process platform saw (VANTLE_FAKE_PLATFORM).
+    std::vector<std::wstring> PlatformCalls() const { return Events(L"platform"); }
     std::filesystem::path Log() const { return temp_ / L"TableScriptResults.log"; }
 
     // The program ends after the script run with its exit code 0; sqlcmd ran once, as

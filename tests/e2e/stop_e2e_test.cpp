@@ -153,33 +153,121 @@ TEST_F(StopTest, TheCloseBoxAndAWmCloseFromOutsideAskTheSameQuestion) {
     ASSERT_NE(WaitForReport(20s), nullptr);
 }
 
-// sqlcmd ends by itself, leaving no log, while the question is up: Yes stops the run all the
-// same, before osql would run the whole script again, and says what sqlcmd had done.
+// The tool ends by itself, leaving no log, while the question is up: Yes stops the run all the
+// same, before osql would run the whole script again (or Notepad would start), and says what the
+// tool had done, by its name.
 TEST_F(StopTest, AYesThatComesAfterTheToolHasEndedStopsTheRunThere) {
-    ASSERT_NE(Start({.environment = {{L"VANTLE_FAKE_SQLCMD_LOG", std::nullopt},
-                                     {L"VANTLE_FAKE_SQLCMD_SLEEP", std::wstring(L"3000")},
-                                     {L"VANTLE_FAKE_OSQL_LOG", std::wstring(L"write")}}}),
-              nullptr);
-    const StandinCall sqlcmd = OkAndWaitForSqlcmd();
-    ClickCancel();
-    const HWND box = WaitForStopQuestion();
-    ASSERT_NE(box, nullptr);
-    ASSERT_TRUE(ToolGone(sqlcmd, 20s)) << "sqlcmd did not end by itself";
-    Answer(box, IDYES);
-    const HWND report = WaitForReport(20s);
-    ASSERT_NE(report, nullptr) << "no word of the stop";
-    const std::wstring text = ReadMessageBox(report).text;
-    EXPECT_EQ(text.rfind(L"The table script was stopped: sqlcmd had already ended by itself "
-                         L"(exit code 0) without writing the result log\n" +
-                             Log().wstring() + L"\n",
-                         0),
-              0u)
-        << testing::ToUtf8Text(text);
-    EXPECT_NE(text.find(L"Nothing else was run"), std::wstring::npos);
-    Answer(report, IDOK);
-    ExpectDialogAsItWas();
-    EXPECT_TRUE(Calls(L"osql").empty()) << "osql ran the script again";
-    EXPECT_TRUE(Calls(L"notepad").empty());
+    for (const ScriptTool tool : {ScriptTool::Primary, ScriptTool::Fallback}) {
+        const std::wstring name = ToolName(tool);
+        SCOPED_TRACE(testing::ToUtf8Text(name));
+        std::filesystem::remove(root_.Path() / L"sqlcmd.calls");
+        const std::wstring upper = tool == ScriptTool::Primary ? L"SQLCMD" : L"OSQL";
+        ASSERT_NE(
+            Start({.environment = {{L"VANTLE_FAKE_SQLCMD_LOG", std::nullopt},
+                                   {L"VANTLE_FAKE_" + upper + L"_SLEEP", std::wstring(L"3000")},
+                                   {L"VANTLE_FAKE_OSQL_LOG", std::nullopt}}}),
+            nullptr);
+        PressOk();
+        ASSERT_TRUE(testing::WaitUntil([&] { return !Calls(name).empty(); }, 30s));
+        ClickCancel();
+        const HWND box = WaitForBox(kStopTitle, 20s);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(ReadMessageBox(box).text, StopQuestion(tool));
+        ASSERT_TRUE(ToolGone(Calls(name).at(0), 20s)) << "the tool did not end by itself";
+        Answer(box, IDYES);
+        const HWND report = WaitForReport(20s);
+        ASSERT_NE(report, nullptr) << "no word of the stop";
+        const std::wstring text = ReadMessageBox(report).text;
+        EXPECT_EQ(text.rfind(L"The table script was stopped: " + name +
+                                 L" had already ended by itself (exit code 0) without writing the "
+                                 L"result log\n" +
+                                 Log().wstring() + L"\n",
+                             0),
+                  0u)
+            << testing::ToUtf8Text(text);
+        EXPECT_NE(text.find(L"Nothing else was run"), std::wstring::npos);
+        Answer(report, IDOK);
+        ExpectDialogAsItWas();
+        EXPECT_EQ(Calls(L"osql").size(), tool == ScriptTool::Primary ? 0u : 1u) << "osql ran again";
+        EXPECT_TRUE(Calls(L"notepad").empty());
+        ASSERT_TRUE(TerminateProcess(process_.Handle(), 0));
+        process_.WaitForExit(10s);
+        std::filesystem::remove(root_.Path() / L"osql.calls");
+    }
+}
+
+// What no real process can make happen, or not in this order, made to happen by the harness's
+// process platform (the stand-in database in place of ADO; the dialog, cmd.exe, the tools and
+// the boxes are the program's own) just as a program ends, once its end has been seen: the
+// run goes on, or stops, or tells, as the operator and the session asked.
+TEST_F(StopTest, WhatComesAsAProgramEndsIsTakenInItsOrder) {
+    struct Case {
+        const wchar_t* steer;
+        bool sqlcmdLog;
+        const wchar_t* report;  // how the report opens; none: the program ends after Notepad
+        const wchar_t* record;  // what the platform saw
+        bool ends;              // the program ends, after the report if any
+        int osqlRuns;           // -1: either way
+    };
+    const Case cases[] = {
+        // A way out queued as sqlcmd ended: nothing is asked about a tool that has gone.
+        {L"sqlcmd:escape-as-it-ends", false,
+         L"The table script was stopped: sqlcmd had already ended by itself (exit code 0) without "
+         L"writing the result log\n",
+         nullptr, false, 0},
+        // A logoff asked as sqlcmd ended, osql still to come: refused.
+        {L"sqlcmd:logoff-as-it-ends", false, nullptr, L"logoff answered 0", true, 1},
+        // Messages that never stop coming hold nothing up.
+        {L"sqlcmd:stream-as-it-ends", false, nullptr, L"stream ended", true, 1},
+        {L"osql:wait-fails", false,
+         L"The table script was cut short: this program could no longer wait for osql to end, so "
+         L"it ended osql and everything it had started.",
+         nullptr, false, -1},
+        {L"notepad:not-started", true,
+         L"The table script has run, but Notepad could not be opened to show its result log: "
+         L"cmd.exe, which starts it, could not be started: ",
+         nullptr, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::ToUtf8Text(c.steer));
+        for (const wchar_t* record : {L"sqlcmd", L"osql", L"notepad", L"platform"})
+            std::filesystem::remove(root_.Path() / (std::wstring(record) + L".calls"));
+        Launch launch{.harnessDatabase = L"absent"};
+        launch.environment[L"VANTLE_FAKE_PLATFORM"] = std::wstring(c.steer);
+        launch.environment[L"VANTLE_FAKE_OSQL_LOG"] = std::wstring(L"write");
+        if (!c.sqlcmdLog) launch.environment[L"VANTLE_FAKE_SQLCMD_LOG"] = std::nullopt;
+        ASSERT_NE(Start(std::move(launch)), nullptr);
+        PressOk();
+        if (c.report != nullptr) {
+            const HWND report = WaitForReport(30s);
+            ASSERT_NE(report, nullptr) << "no report";
+            EXPECT_EQ(WaitForBox(kStopTitle, 0ms), nullptr) << "asked about a tool that had ended";
+            const std::wstring text = ReadMessageBox(report).text;
+            EXPECT_EQ(text.rfind(c.report, 0), 0u) << testing::ToUtf8Text(text);
+            EXPECT_NE(text.find(L"\n" + Log().wstring() + L"\n"), std::wstring::npos);
+            Answer(report, IDOK);
+        }
+        DWORD exitCode = 99;
+        if (c.ends) {
+            ASSERT_TRUE(process_.WaitForExit(60s, &exitCode)) << "the run did not go on to its end";
+            EXPECT_EQ(exitCode, 0u);
+        } else {
+            ExpectDialogAsItWas();
+            EXPECT_TRUE(Calls(L"notepad").empty());
+        }
+        if (c.osqlRuns >= 0) {
+            EXPECT_EQ(Calls(L"osql").size(), static_cast<size_t>(c.osqlRuns));
+        }
+        if (c.record != nullptr) {
+            const auto seen = PlatformCalls();
+            EXPECT_NE(std::find(seen.begin(), seen.end(), c.record), seen.end())
+                << (seen.empty() ? "" : testing::ToUtf8Text(seen.back()));
+        }
+        if (!c.ends) {
+            ASSERT_TRUE(TerminateProcess(process_.Handle(), 0));
+            process_.WaitForExit(10s);
+        }
+    }
 }
 
 // A way out that reaches the dialog as the probe ends, still queued when the wait sees the end

@@ -81,6 +81,16 @@ TEST(Reports, AComputerWithoutTheProviderIsToldSoAndNotToCheckTheFields) {
                 EXPECT_EQ(unusable.find(never), std::wstring::npos) << testing::Narrow(never);
         }
     }
+
+    // Opened without an error, then not open: what lies beneath is to check, not the fields.
+    const std::wstring notOpen = NotOpenReport(kSettings);
+    EXPECT_LT(Find(notOpen, L"ADO reports it as not open"), Find(notOpen, L"nothing was changed"));
+    for (const wchar_t* what :
+         {L"registered on this computer is Microsoft's own",
+          L"regsvr32 \"%CommonProgramFiles%\\System\\Ole DB\\sqloledb.dll\"",
+          L"the 32-bit one for the 32-bit program", L"sfc /scannow", L"press OK again"})
+        Find(notOpen, what);
+    EXPECT_EQ(notOpen.find(L"Check the server name"), std::wstring::npos);
 }
 
 TEST(Reports, NumbersAreEightUpperCaseHexDigits) {
@@ -123,10 +133,17 @@ TEST(Reports, NoLogSaysWhatBecameOfEachToolInWords) {
     text = NoLogReport(outcome);
     Find(text, L"sqlcmd: could not be started: An internal error occurred. (Error 0x0000054F");
     Find(text, L"osql: not run.");
-    Find(text,
+    // cmd.exe itself could not be started: no tool was looked for, installing them mends nothing.
+    Find(text, L"Windows could not start cmd.exe, the command interpreter the tools are run");
+    Find(text, L"%windir%\\System32\\cmd.exe");
+    EXPECT_EQ(text.find(L"must be installed"), std::wstring::npos);
+    EXPECT_EQ(text.find(L"temporary folder"), std::wstring::npos);
+    // With neither tool found, it is the installation.
+    outcome.primary = ToolRun{ToolRun::Result::Exited, 9009, {}, {}};
+    outcome.fallback = outcome.primary;
+    Find(NoLogReport(outcome),
          L"SQL Server command-line tools (sqlcmd, or the older osql) must be installed "
          L"and on PATH");
-    EXPECT_EQ(text.find(L"temporary folder"), std::wstring::npos);
 }
 
 }  // namespace
@@ -150,15 +167,19 @@ TEST(Reports, AStopNamesTheToolThatWasEndedAndTheLogItLeft) {
     Find(text, L"kept in the result log\nC:\\Temp\\TableScriptResults.log\n");
     Find(text, L"Notepad was not opened");
 
-    // Outside a job, only what was done is said.
+    // Outside a job, or with a job that could not be ended, only what was done is said.
     outcome.primary.result = ToolRun::Result::Exited;
     outcome.fallback.result = ToolRun::Result::Stopped;
-    outcome.fallback.endedWithItsJob = false;
-    text = StoppedReport(outcome);
-    EXPECT_EQ(text.rfind(L"The table script was stopped: osql was ended", 0), 0u)
-        << testing::Narrow(text);
-    Find(text, L"the programs found started from it");
-    EXPECT_EQ(text.find(L"everything"), std::wstring::npos);
+    for (const auto& [how, why] :
+         {std::pair{EndedBy::ParentLinksNoJob, L"it could not be put in a job"},
+          {EndedBy::ParentLinksJobNotEnded, L"its job could not be ended"}}) {
+        outcome.fallback.endedBy = how;
+        text = StoppedReport(outcome);
+        EXPECT_EQ(text.rfind(L"The table script was stopped: osql was ended", 0), 0u)
+            << testing::Narrow(text);
+        Find(text, std::wstring(L"the programs found started from it (") + why);
+        EXPECT_EQ(text.find(L"everything"), std::wstring::npos);
+    }
 
     // The tool had ended by itself when the stop was asked: so said, with what it left.
     outcome.fallback = ToolRun{};
@@ -176,6 +197,22 @@ TEST(Reports, AStopNamesTheToolThatWasEndedAndTheLogItLeft) {
         Find(text, L"Nothing else was run: osql was not started and Notepad was not opened.");
         EXPECT_EQ(text.find(L"was ended"), std::wstring::npos);
     }
+    // A tool that never started has not ended by itself either.
+    outcome.logLeft = false;
+    outcome.primary.exitCode = 9009;
+    EXPECT_EQ(StoppedReport(outcome).rfind(L"The table script was stopped: sqlcmd was not found "
+                                           L"(cmd.exe exit code 9009), so there is no result log\n",
+                                           0),
+              0u);
+    outcome.primary =
+        ToolRun{ToolRun::Result::Failed, 0, Error(1260, L"SyncShell", L"Blocked."), {}};
+    text = StoppedReport(outcome);
+    EXPECT_EQ(text.rfind(L"The table script was stopped: sqlcmd could not be started (Blocked. "
+                         L"(Error 0x000004EC (SyncShell))), so there is no result log\n",
+                         0),
+              0u)
+        << testing::Narrow(text);
+    EXPECT_EQ(text.find(L"by itself"), std::wstring::npos);
 
     // A tool that could no longer be waited for: which, the system's reason, the log.
     outcome.result = ScriptOutcome::Result::WaitFailed;
@@ -197,6 +234,27 @@ TEST(Reports, AStopNamesTheToolThatWasEndedAndTheLogItLeft) {
     text = WaitFailedReport(outcome);
     Find(text, L"could no longer wait for osql to end, so it ended osql and everything");
     EXPECT_EQ(text.find(L"sqlcmd"), std::wstring::npos) << testing::Narrow(text);
+}
+
+// Notepad could not be started on the log: the script ran, where its log is, and why.
+TEST(Reports, AViewerThatCouldNotStartNamesTheLogAndWhy) {
+    ScriptOutcome outcome;
+    outcome.result = ScriptOutcome::Result::ViewerFailed;
+    outcome.logPath = L"C:\\Temp\\TableScriptResults.log";
+    outcome.viewer = ToolRun{ToolRun::Result::Exited, 1, {}, {}};
+    std::wstring text = ViewerFailedReport(outcome);
+    EXPECT_LT(Find(text, L"The table script has run, but Notepad could not be opened"),
+              Find(text, L"start command ended with exit code 1 instead of 0"));
+    Find(text, L"\nC:\\Temp\\TableScriptResults.log\n");
+    Find(text, L"program ends");
+    outcome.viewer = ToolRun{ToolRun::Result::Failed,
+                             0,
+                             Error(1260, L"SyncShell", L"This program is blocked by group policy."),
+                             {}};
+    text = ViewerFailedReport(outcome);
+    Find(text,
+         L"cmd.exe, which starts it, could not be started: This program is blocked by group "
+         L"policy. (Error 0x000004EC (SyncShell))");
 }
 
 TEST(Reports, TheStopQuestionNamesTheToolAndWhatStoppingLeaves) {
@@ -258,6 +316,10 @@ TEST(Reports, EveryBoxIsInTheOperatorsManualByTheWordsItOpensWith) {
     waitFailed.primary.error = error;
     ScriptOutcome endedFirst = stopped;
     endedFirst.primary.result = ToolRun::Result::Exited;
+    ScriptOutcome notStarted = endedFirst;
+    notStarted.primary = ToolRun{ToolRun::Result::Failed, 0, error, {}};
+    ScriptOutcome noViewer = ran;
+    noViewer.viewer = notStarted.primary;
     // The text, and where in it the words to find start and end (npos: its end).
     const std::tuple<std::wstring, std::wstring, std::wstring> boxes[] = {
         {ConnectionFailureReport(kSettings, error, ProbeStep::Connecting), L"", L"QuillDB"},
@@ -278,10 +340,13 @@ TEST(Reports, EveryBoxIsInTheOperatorsManualByTheWordsItOpensWith) {
         {NoLogReport(missing), L"", L"\n"},
         {NoLogReport(missing), L"The SQL", L" must"},
         {NoLogReport(ran), L"A tool", L","},
+        {NoLogReport(notStarted), L"Windows could", L" (the"},
         {StopQuestion(ScriptTool::Primary), L" is", L"\n"},
         {StoppedReport(stopped), L"", L" sqlcmd"},
         {StoppedReport(stopped), L" was ended", L" and"},
         {StoppedReport(endedFirst), L" had already", L" ("},
+        {StoppedReport(notStarted), L" could not", L" ("},
+        {ViewerFailedReport(noViewer), L"", L":"},
         {WaitFailedReport(waitFailed), L"", L" sqlcmd"},
         {kShutdownBlockReason, L"", L""},
         {FormatErrorReport(error), L"", L"-"}};

@@ -20,7 +20,7 @@ class FakePrompt final : public InstallPrompt {
         return answerYes;
     }
     void ReportError(const std::wstring& text) override { record(L"report " + text); }
-    void ReportStopped(const std::wstring& text) override { record(L"stopped " + text); }
+    void ReportOutcome(const std::wstring& text) override { record(L"outcome " + text); }
     std::function<void(const std::wstring&)> record;
     bool answerYes = false;
 };
@@ -172,14 +172,14 @@ TEST_F(InstallRunTest, AScriptRunThatShowsNoLogOfItsOwnIsReportedAndReturnsToThe
     EXPECT_EQ(events_[0].rfind(L"report The table script was not run: The program folder", 0), 0u);
 }
 
-TEST_F(InstallRunTest, AStoppedToolIsReportedAsStoppedAndReturnsToTheDialog) {
+TEST_F(InstallRunTest, AStoppedToolOrAMissingViewerIsReported) {
     script_.logPath = L"C:\\Temp\\TableScriptResults.log";
     script_.result = ScriptOutcome::Result::Stopped;
     script_.primary.result = ToolRun::Result::Stopped;
     EXPECT_EQ(Run(), InstallOutcome::Stopped);
     ASSERT_EQ(After(L"script run").size(), 1u);
     const std::wstring report = After(L"script run")[0];
-    EXPECT_EQ(report.rfind(L"stopped The table script was stopped: sqlcmd", 0), 0u)
+    EXPECT_EQ(report.rfind(L"outcome The table script was stopped: sqlcmd", 0), 0u)
         << testing::Narrow(report);
     EXPECT_NE(report.find(script_.logPath), std::wstring::npos);
 
@@ -190,6 +190,16 @@ TEST_F(InstallRunTest, AStoppedToolIsReportedAsStoppedAndReturnsToTheDialog) {
     script_.primary.error = Error(kErrorWaitFailed, kSyncShellSource, L"error 6: invalid handle");
     EXPECT_EQ(Run(), InstallOutcome::WaitFailed);
     EXPECT_EQ(After(L"script run").at(0).rfind(L"report The table script was cut short", 0), 0u);
+
+    // The script ran, but Notepad could not show its log: told where it is, and the run is over.
+    events_.clear();
+    script_.result = ScriptOutcome::Result::ViewerFailed;
+    script_.viewer.result = ToolRun::Result::Exited;
+    script_.viewer.exitCode = 1;
+    EXPECT_EQ(Run(), InstallOutcome::ScriptRun);
+    ASSERT_EQ(After(L"script run").size(), 1u);
+    EXPECT_EQ(After(L"script run")[0].rfind(L"outcome The table script has run, but Notepad", 0),
+              0u);
 }
 
 TEST_F(InstallRunTest, AnAbandonedConnectionAttemptEndsTheRunWithoutAWord) {

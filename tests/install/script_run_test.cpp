@@ -43,7 +43,8 @@ class ScriptRunTest : public ::testing::Test {
         runner_.onRun = [this, tool, exitCode](const ProgramCommand& c) {
             if (c.commandLine.find(L"/c " + tool + L" ") != std::wstring::npos)
                 files_.files.insert(kLog);
-            return exitCode;
+            // start gives 0 once Notepad is started, whatever the tools gave.
+            return c.commandLine.find(L"/c start ") != std::wstring::npos ? 0 : exitCode;
         };
     }
     // Each tool as it starts, and "stop?" each time the run asks whether to go on.
@@ -159,13 +160,30 @@ TEST_F(ScriptRunTest, FailingExistenceTestsLetTheGuardedStepsRun) {
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql", L"start"}));
 }
 
-TEST_F(ScriptRunTest, RunnerErrorsAreSwallowedAndTheNextStepRuns) {
+// A tool's failure to start lets the next step run; Notepad's is told, never swallowed.
+TEST_F(ScriptRunTest, RunnerErrorsLetTheNextStepRunAndAViewerThatFailedIsTold) {
     runner_.onRun = [this](const ProgramCommand& c) -> std::int32_t {
         if (c.commandLine.find(L" osql ") != std::wstring::npos) files_.files.insert(kLog);
         throw Error(kErrorShell, kSyncShellSource, kShellFailure);
     };
-    EXPECT_EQ(Run().result, Result::LogShown);
+    ScriptOutcome outcome = Run();
+    EXPECT_EQ(outcome.result, Result::ViewerFailed);
     EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"osql", L"start"}));
+    EXPECT_EQ(outcome.viewer.result, ToolRun::Result::Failed);
+    EXPECT_EQ(outcome.viewer.error->Number(), kErrorShell);
+
+    // start found no Notepad: cmd.exe says so by its exit code alone.
+    runner_.runs.clear();
+    files_.files.clear();
+    runner_.onRun = [this](const ProgramCommand& c) -> std::int32_t {
+        if (c.commandLine.find(L" start ") != std::wstring::npos) return 9059;
+        files_.files.insert(kLog);
+        return 0;
+    };
+    outcome = Run();
+    EXPECT_EQ(outcome.result, Result::ViewerFailed);
+    EXPECT_EQ(outcome.viewer.exitCode, 9059);
+    EXPECT_EQ(Programs(), (std::vector<std::wstring>{L"sqlcmd", L"start"}));
 }
 
 TEST_F(ScriptRunTest, ARefusedValueRunsNoToolTouchesNoFileAndSaysWhy) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "process/shell_module_win.h"
+#include "support/failing_platform_win.h"
 #include "support/standin_calls.h"
 #include "support/start_retries_win.h"
 #include "support/win_test_support.h"
@@ -66,44 +67,8 @@ TEST(SyncShell, AProgramThatCannotBeStartedRaisesTheSystemsError) {
     }
 }
 
-struct ProcessHandle {
-    HANDLE handle;
-    DWORD processId;  // of the process it was opened to
-};
-
-// Real platform calls, but the ones a test names fail. Remembers every handle it hands to
-// SyncShell, so that a test can see each one closed.
-class FailingPlatform : public ProcessPlatform {
-  public:
-    bool noProcessId = false, openFails = false, exitCodeFails = false;
-    bool noJob = false;               // started as where no job can be had (Windows 7, in a job)
-    HANDLE waitFailsAfter = nullptr;  // once this is signalled, the real wait fails
-    std::vector<ProcessHandle> handedOut;
-    Started Start(const ProgramCommand& command, std::int32_t windowStyle) override {
-        ProgramCommand jobless = command;
-        jobless.endsWithThisProgram = jobless.endsWithThisProgram && !noJob;
-        Started started = ProcessPlatform::Start(jobless, windowStyle);
-        handedOut.push_back({started.keepAlive.Get(), started.processId});
-        if (noProcessId) started.processId = 0;
-        return started;
-    }
-    HANDLE Open(DWORD processId) override {
-        if (openFails) return nullptr;
-        const HANDLE process = ProcessPlatform::Open(processId);
-        handedOut.push_back({process, processId});
-        return process;
-    }
-    bool Wait(HANDLE process, HANDLE stop) override {
-        if (waitFailsAfter == nullptr) return ProcessPlatform::Wait(process, stop);
-        WaitForSingleObject(waitFailsAfter, 30000);
-        return ProcessPlatform::Wait(reinterpret_cast<HANDLE>(0x7ffffff0), stop);
-    }
-    bool GetExitCode(HANDLE process, DWORD* exitCode) override {
-        if (!exitCodeFails) return ProcessPlatform::GetExitCode(process, exitCode);
-        SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }
-};
+using testing::FailingPlatform;
+using testing::ProcessHandle;
 
 TEST(SyncShell, RaisesItsThreeErrorsWithFixedNumbersAndTexts) {
     FailingPlatform noId;
@@ -259,49 +224,157 @@ struct HeldChild {
     UniqueHandle started;
 };
 
+// Each way a tool is put in a job, or not, where Windows 7 refuses what Wine never does, and each
+// way it is ended, by a stop request or because its wait failed: it ends with what it started,
+// and the error says how.
 TEST(SyncShellStop, AStopRequestOrAFailedWaitEndsTheProgramAndWhatItStarted) {
-    // With its job, or where none could be had, by the processes' parent links, as it says.
-    for (const bool noJob : {false, true}) {
-        SCOPED_TRACE(noJob ? "no job" : "job");
-        const HeldChild held;
+    constexpr DWORD S = CREATE_SUSPENDED, B = CREATE_BREAKAWAY_FROM_JOB;
+    struct Path {
+        const char* name;
+        int joinsRefused;
+        bool breakawayRefused, jobNotEnded;
+        EndedBy ended;
+        std::vector<DWORD> starts;  // each CreateProcessW, by the flags that matter here
+    };
+    const Path paths[] = {
+        {"a job of its own", 0, false, false, EndedBy::Job, {S}},
+        {"a job refused, then had with leave to break away",
+         1,
+         false,
+         false,
+         EndedBy::Job,
+         {S, S | B}},
+        {"no breakaway allowed", 1, true, false, EndedBy::ParentLinksNoJob, {S, S | B, S}},
+        {"a job refused twice", 2, false, false, EndedBy::ParentLinksNoJob, {S, S | B, S}},
+        {"a job that cannot be ended", 0, false, true, EndedBy::ParentLinksJobNotEnded, {S}},
+    };
+    for (const Path& path : paths) {
+        for (const bool stopped : {true, false}) {
+            SCOPED_TRACE(std::string(path.name) + (stopped ? ", stopped" : ", its wait failed"));
+            const HeldChild held;
+            const UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+            FailingPlatform platform;
+            platform.joinsRefused = path.joinsRefused;
+            platform.breakawayRefused = path.breakawayRefused;
+            platform.jobNotEnded = path.jobNotEnded;
+            if (!stopped) platform.waitFailsAfter = held.started.Get();
+            std::thread operatorSaysStop([&] {
+                if (stopped && WaitForSingleObject(held.started.Get(), 30000) == WAIT_OBJECT_0)
+                    SetEvent(stop.Get());
+            });
+            try {
+                ShellModule::SyncShell(held.Through(L"", true), kWindowHidden, platform,
+                                       stop.Get());
+                ADD_FAILURE() << "the run was not ended";
+            } catch (const Error& error) {
+                // A failed wait is the runner's own failure, never taken for a program not started.
+                EXPECT_EQ(error.Number(), stopped ? kErrorStopped : kErrorWaitFailed);
+                EXPECT_EQ(error.Source(), L"SyncShell");
+                EXPECT_EQ(HowEnded(error), path.ended) << testing::ToUtf8Text(error.Description());
+                if (!stopped) {
+                    EXPECT_EQ(error.Description().rfind(
+                                  L"Failed to wait for child process, error 6: ", 0),
+                              0u);
+                }
+            }
+            EXPECT_EQ(StillOpen(platform), 0) << "a handle was left open";
+            operatorSaysStop.join();
+            std::vector<DWORD> starts;
+            for (const DWORD flags : platform.createFlags) starts.push_back(flags & (S | B));
+            EXPECT_EQ(starts, path.starts);
+            EXPECT_TRUE(held.Gone()) << "cmd.exe's child ran on";
+            held.Release();
+        }
+    }
+}
+
+// `child hold` started by this test, as a child of `parent` when given (as if `parent` had
+// started it).
+UniqueHandle StartHeld(const HeldChild& held, HANDLE parent) {
+    const std::wstring exe = (StandinFolder() / L"child.exe").wstring();
+    std::wstring line = L"\"" + exe + L"\" hold " + held.name;
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> attributes(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributes.data());
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    if (parent != nullptr) {
+        InitializeProcThreadAttributeList(list, 1, 0, &size);
+        UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_PARENT_PROCESS, &parent,
+                                  sizeof parent, nullptr, nullptr);
+        startup.lpAttributeList = list;
+    }
+    PROCESS_INFORMATION info{};
+    const BOOL created = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE,
+                                        parent != nullptr ? EXTENDED_STARTUPINFO_PRESENT : 0,
+                                        nullptr, nullptr, &startup.StartupInfo, &info);
+    if (parent != nullptr) DeleteProcThreadAttributeList(list);
+    EXPECT_TRUE(created) << GetLastError();
+    if (!created) return UniqueHandle();
+    CloseHandle(info.hThread);
+    EXPECT_EQ(WaitForSingleObject(held.started.Get(), 30000), WAIT_OBJECT_0);
+    return UniqueHandle(info.hProcess);
+}
+
+// Without a job, the tree is found by the processes' parent links, which mislead both ways: a
+// child started while the tree is being ended is in no list made before, and a listed identifier
+// may since have been taken by a newcomer, or a parent's by another process after it had ended.
+// Each is made to happen as the first list is made, by a process started then.
+TEST(SyncShellStop, WithoutAJobTheWholeTreeIsEndedAndNothingElse) {
+    enum class Late { ChildOfTheHeldOne, ListedUnderTheHeldOne, ListedUnderEndedCmd };
+    for (const Late lateOne :
+         {Late::ChildOfTheHeldOne, Late::ListedUnderTheHeldOne, Late::ListedUnderEndedCmd}) {
+        SCOPED_TRACE(static_cast<int>(lateOne));
+        const HeldChild held, late;
         const UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        FailingPlatform platform;
+        platform.joinsRefused = 2;
+        UniqueHandle lateProcess;
+        int lists = 0;
+        platform.onList = [&](ProcessPlatform::ProcessList& list) {
+            if (lists++ > 0) return;
+            const DWORD cmd = platform.handedOut.at(1).processId;  // SyncShell's own handle
+            DWORD heldOne = 0;  // cmd.exe's child, still running: cmd.exe is ended first
+            for (const ProcessPlatform::Listed& entry : list.processes)
+                if (entry.parentId == cmd) heldOne = entry.processId;
+            if (lateOne == Late::ChildOfTheHeldOne) {
+                const UniqueHandle parent(OpenProcess(PROCESS_CREATE_PROCESS, FALSE, heldOne));
+                if (parent) lateProcess = StartHeld(late, parent.Get());
+                return;
+            }
+            lateProcess = StartHeld(late, nullptr);
+            const DWORD newcomer = GetProcessId(lateProcess.Get());
+            if (lateOne == Late::ListedUnderTheHeldOne) {
+                // Created after the list was made: whatever the list says, nobody's child here.
+                list.processes.push_back({newcomer, heldOne});
+            } else {
+                // Listed in time, but created after cmd.exe had gone: no child of cmd.exe's.
+                GetSystemTimeAsFileTime(&list.taken);
+                list.processes.push_back({newcomer, cmd});
+            }
+        };
         std::thread operatorSaysStop([&] {
             if (WaitForSingleObject(held.started.Get(), 30000) == WAIT_OBJECT_0)
                 SetEvent(stop.Get());
         });
-        FailingPlatform platform;
-        platform.noJob = noJob;
-        const auto started = std::chrono::steady_clock::now();
         try {
             ShellModule::SyncShell(held.Through(L"", true), kWindowHidden, platform, stop.Get());
-            ADD_FAILURE() << "the run was not stopped";
+            ADD_FAILURE() << "not stopped";
         } catch (const Error& error) {
-            EXPECT_EQ(error.Number(), kErrorStopped);
-            EXPECT_EQ(error.Source(), L"SyncShell");
-            EXPECT_EQ(EndedByParentLinks(error), noJob);
+            EXPECT_EQ(HowEnded(error), EndedBy::ParentLinksNoJob);
         }
-        EXPECT_EQ(StillOpen(platform), 0) << "a handle was left open";
         operatorSaysStop.join();
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
-        EXPECT_TRUE(held.Gone()) << "cmd.exe's child ran on";
-        held.Release();
+        ASSERT_TRUE(lateProcess) << "the order was not made to happen";
+        EXPECT_TRUE(held.Gone());
+        if (lateOne == Late::ChildOfTheHeldOne) {
+            EXPECT_TRUE(late.Gone()) << "a child started as the tree was ended ran on";
+        } else {
+            EXPECT_EQ(WaitForSingleObject(lateProcess.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+                << "a process that was no child was ended";
+        }
+        late.Release();
     }
-
-    // A wait that fails is no end: the run is ended the same way and the failure raised.
-    const HeldChild waited;
-    FailingPlatform waitFails;
-    waitFails.waitFailsAfter = waited.started.Get();
-    try {
-        ShellModule::SyncShell(waited.Through(L"", true), kWindowHidden, waitFails);
-        ADD_FAILURE() << "a failed wait was taken for the program's end";
-    } catch (const Error& error) {
-        // The runner's own failure, never to be taken for a program that could not start.
-        EXPECT_EQ(error.Number(), kErrorWaitFailed);
-        EXPECT_EQ(error.Description().rfind(L"Failed to wait for child process, error 6: ", 0), 0u);
-    }
-    EXPECT_EQ(StillOpen(waitFails), 0) << "a handle was left open";
-    EXPECT_TRUE(waited.Gone()) << "the program ran on";
-    waited.Release();
 }
 
 TEST(SyncShellStop, WhatEndsWithTheProgramLeavesNothingBehindAndTheRestIsLeftAlone) {
