@@ -199,20 +199,20 @@ TEST(Reports, AStopNamesTheToolThatWasEndedAndTheLogItLeft) {
     }
     // A tool that never started has not ended by itself either.
     outcome.logLeft = false;
-    outcome.primary.exitCode = 9009;
-    EXPECT_EQ(StoppedReport(outcome).rfind(L"The table script was stopped: sqlcmd was not found "
-                                           L"(cmd.exe exit code 9009), so there is no result log\n",
-                                           0),
-              0u);
-    outcome.primary =
-        ToolRun{ToolRun::Result::Failed, 0, Error(1260, L"SyncShell", L"Blocked."), {}};
-    text = StoppedReport(outcome);
-    EXPECT_EQ(text.rfind(L"The table script was stopped: sqlcmd could not be started (Blocked. "
-                         L"(Error 0x000004EC (SyncShell))), so there is no result log\n",
-                         0),
-              0u)
-        << testing::Narrow(text);
-    EXPECT_EQ(text.find(L"by itself"), std::wstring::npos);
+    for (const auto& [run, what] :
+         {std::pair{ToolRun{ToolRun::Result::Exited, 9009, {}, {}},
+                    L"was not found (cmd.exe exit code 9009)"},
+          {ToolRun{ToolRun::Result::Failed, 0, Error(1260, L"SyncShell", L"Blocked."), {}},
+           L"could not be started (Blocked. (Error 0x000004EC (SyncShell)))"}}) {
+        outcome.primary = run;
+        text = StoppedReport(outcome);
+        EXPECT_EQ(text.rfind(L"The table script was stopped: sqlcmd " + std::wstring(what) +
+                                 L", so there is no result log\n",
+                             0),
+                  0u)
+            << testing::Narrow(text);
+        EXPECT_EQ(text.find(L"by itself"), std::wstring::npos);
+    }
 
     // A tool that could no longer be waited for: which, the system's reason, the log.
     outcome.result = ScriptOutcome::Result::WaitFailed;
